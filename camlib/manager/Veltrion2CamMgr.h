@@ -64,7 +64,7 @@ private:
     std::unique_ptr<B6Device> createDevice();
     // Sends one 1-byte IN query on an opened-and-closed-again device.
     bool queryByte(const std::string& devPath, uint8_t request, uint16_t value, uint16_t index,
-                   uint8_t& reply, const char* operation, const char* openFailureFormat);
+                   uint8_t& reply, const char* operation, const char* openFailureText);
 
     LoggerSlot logger_;
     bool useVendorChannel_;
