@@ -1,0 +1,52 @@
+#include "Preprocess.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "Usage.h"
+
+namespace veltrion::cli {
+
+namespace {
+
+constexpr const char* kLogFileOption = "-o";
+constexpr const char* kUvcOption = "--uvc";
+constexpr const char* kLogFileMode = "w+";
+
+// Position of the first argument after the program name equal to option.
+std::vector<std::string>::iterator findOption(std::vector<std::string>& args, const char* option) {
+    if (args.empty()) return args.end();
+    return std::find(args.begin() + 1, args.end(), option);
+}
+
+}  // namespace
+
+PreprocessResult preprocessArguments(std::vector<std::string> args, Preprocessed& out) {
+    auto logOption = findOption(args, kLogFileOption);
+    if (logOption != args.end()) {
+        auto path = logOption + 1;
+        if (path == args.end()) {
+            std::printf("ERROR: -o option missing path of the log file\n");
+            usage(args.front().c_str());
+            return PreprocessResult::Failed;
+        }
+        FilePtr file(std::fopen(path->c_str(), kLogFileMode));
+        if (!file) {
+            std::printf("ERROR: Unable to open log file %s\n", path->c_str());
+            return PreprocessResult::Failed;
+        }
+        out.logFile = std::move(file);
+        args.erase(logOption, path + 1);
+    }
+
+    auto uvcOption = findOption(args, kUvcOption);
+    if (uvcOption != args.end()) {
+        out.useVendorChannel = false;
+        args.erase(uvcOption);
+    }
+
+    out.args = std::move(args);
+    return PreprocessResult::Ok;
+}
+
+}  // namespace veltrion::cli

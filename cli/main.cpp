@@ -1,0 +1,83 @@
+// VemtoK4UtilsExe: one action per run on the cameras attached to this computer.
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Dispatch.h"
+#include "Preprocess.h"
+#include "UpdateProgress.h"
+#include "Usage.h"
+#include "UtilsLogger.h"
+#include "manager/Veltrion2CamMgr.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = -1;
+constexpr const char* kDefaultProgramName = "VemtoK4UtilsExe";
+constexpr const char* kVersionOption = "-v";
+constexpr size_t kMinArgumentCount = 2;  // program name and action
+
+using veltrion::cli::ActionResult;
+
+// Builds the manager of the chosen channel and installs the tool's logger and
+// progress reporting into it, then runs the action.
+int runAction(veltrion::cli::Preprocessed& run) {
+    auto& logger = veltrion::cli::toolLogger();
+    veltrion::cli::UpdateProgress progress(&logger);  // outlives the manager that calls it
+    std::unique_ptr<veltrion::Veltrion2CamMgr> mgr;
+    try {
+        mgr = std::make_unique<veltrion::Veltrion2CamMgr>(run.useVendorChannel);
+    } catch (const std::runtime_error&) {
+        // The manager has logged why it found no usable device object.
+        return kExitFailure;
+    }
+
+    mgr->setLogger(&logger);
+    mgr->setProgressCallback(&progress);
+    if (mgr->device()) mgr->device()->setLogger(&logger);
+    logger.setThreshold(veltrion::Logger::kDefaultThreshold);
+    if (mgr->device()) mgr->device()->setLogLevel(veltrion::Logger::kDefaultThreshold);
+
+    veltrion::cli::ActionContext context{*mgr, run.args, run.useVendorChannel};
+    switch (veltrion::cli::dispatchAction(context)) {
+        case ActionResult::Success:
+            return kExitSuccess;
+        case ActionResult::Failure:
+            return kExitFailure;
+        case ActionResult::Usage:
+            break;
+    }
+    veltrion::cli::usage(run.args.front().c_str());
+    return kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 1 || argv[0] == nullptr) {
+        veltrion::cli::usage(kDefaultProgramName);
+        return kExitFailure;
+    }
+
+    veltrion::cli::Preprocessed run;
+    if (veltrion::cli::preprocessArguments(std::vector<std::string>(argv, argv + argc), run) !=
+        veltrion::cli::PreprocessResult::Ok) {
+        return kExitFailure;
+    }
+    veltrion::cli::toolLogger().setLogFile(std::move(run.logFile));
+
+    if (run.args.size() < kMinArgumentCount) {
+        veltrion::cli::usage(run.args.front().c_str());
+        return kExitFailure;
+    }
+    if (run.args[1] == kVersionOption) {
+        std::printf("version: %s\n", veltrion::cli::kToolVersion);
+        return kExitSuccess;
+    }
+    std::printf("Using channel: %s\n", run.useVendorChannel ? "Veltrion-C" : "UVC");
+    return runAction(run);
+}
