@@ -1,0 +1,139 @@
+#include "ConsoleHarness.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace {
+
+const std::string kSimProgram = VELTRION_BIN_DIR "/veltrion-sim";
+const std::string kToolProgram = VELTRION_BIN_DIR "/VemtoK4UtilsExe";
+constexpr const char* kSimVariable = "VELTRION_SIM";
+constexpr int kExecFailedStatus = 127;
+
+// The test's own environment without any bus the caller may have set.
+std::vector<std::string> cleanEnvironment() {
+    std::vector<std::string> env;
+    const std::string prefix = std::string(kSimVariable) + "=";
+    for (char** entry = environ; entry && *entry; ++entry) {
+        std::string text(*entry);
+        if (text.rfind(prefix, 0) != 0) env.push_back(text);
+    }
+    return env;
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            text.append(buffer, static_cast<size_t>(count));
+        } else if (count == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment, const std::string& cwd) {
+    std::vector<std::string> argvText{program};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envText = environment;
+    std::vector<char*> envp;
+    for (auto& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    // stderr goes to a file so that a chatty stderr cannot block on a full pipe.
+    const std::string errPath = cwd + "/.stderr";
+    int outPipe[2];
+    if (pipe(outPipe) != 0) throw std::runtime_error("pipe failed");
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (errFd < 0 || dup2(outPipe[1], STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0 ||
+            chdir(cwd.c_str()) != 0) {
+            _exit(kExecFailedStatus);
+        }
+        close(outPipe[0]);
+        close(outPipe[1]);
+        close(errFd);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(kExecFailedStatus);
+    }
+    close(outPipe[1]);
+    RunResult result;
+    result.out = readAll(outPipe[0]);
+    close(outPipe[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.err = readFile(errPath);
+    std::filesystem::remove(errPath);
+    return result;
+}
+
+SimulatedBus::SimulatedBus() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/veltrion-console-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    bus_ = root_ + "/bus";
+    std::filesystem::create_directory(bus_);
+}
+
+SimulatedBus::~SimulatedBus() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+RunResult SimulatedBus::sim(const std::vector<std::string>& args) const {
+    std::vector<std::string> full{"--dir", bus_};
+    full.insert(full.end(), args.begin(), args.end());
+    return runProgram(kSimProgram, full, cleanEnvironment(), root_);
+}
+
+RunResult SimulatedBus::tool(const std::vector<std::string>& args) const {
+    std::vector<std::string> env = cleanEnvironment();
+    env.push_back(std::string(kSimVariable) + "=" + bus_);
+    return runProgram(kToolProgram, args, env, root_);
+}
+
+long SimulatedBus::stat(const std::string& camera, const std::string& key) const {
+    const RunResult stats = sim({"stats", camera});
+    const std::string prefix = key + ": ";
+    for (const std::string& line : splitLines(stats.out)) {
+        if (line.rfind(prefix, 0) == 0) return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
+    }
+    return -1;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}

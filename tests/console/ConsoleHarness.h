@@ -1,0 +1,44 @@
+#pragma once
+
+// Runs the built console tool and the simulator as separate processes against
+// a fresh simulated bus in a temporary folder, as a user would.
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;  // exit status as the shell sees it (255 for -1)
+    std::string out;  // standard output
+    std::string err;  // standard error
+
+    bool says(const std::string& text) const { return out.find(text) != std::string::npos; }
+};
+
+class SimulatedBus {
+public:
+    SimulatedBus();
+    ~SimulatedBus();
+    SimulatedBus(const SimulatedBus&) = delete;
+    SimulatedBus& operator=(const SimulatedBus&) = delete;
+
+    const std::string& busDir() const { return bus_; }
+    const std::string& workDir() const { return root_; }
+
+    // veltrion-sim --dir <bus> args...
+    RunResult sim(const std::vector<std::string>& args) const;
+    // VemtoK4UtilsExe args... with VELTRION_SIM=<bus>, run in the work folder.
+    RunResult tool(const std::vector<std::string>& args) const;
+    // A counter of `veltrion-sim stats`, or -1 when it is not listed.
+    long stat(const std::string& camera, const std::string& key) const;
+
+private:
+    std::string root_;
+    std::string bus_;
+};
+
+// Runs program with args and exactly the given environment, in cwd.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment, const std::string& cwd);
+
+std::vector<std::string> splitLines(const std::string& text);
+std::string readFile(const std::string& path);
