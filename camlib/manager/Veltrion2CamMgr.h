@@ -7,7 +7,13 @@
 // The members are spread over files by concern:
 //   CamMgrCore.cpp      construction, camera list, camera information, state
 //                       queries, reboot, versions
+//   FlashProtocol.cpp   flash access on the open camera: SPI mode, status
+//                       waits, erase, program, verify, block reads, LED
+//   FlashOperations.cpp flash access by device path: region programming,
+//                       read-modify-write, sector erase, reads, checksums
+//   FlashComponents.cpp flash layout and component writers, checksum query
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,6 +21,8 @@
 #include <vector>
 
 #include "CameraInfo.h"
+#include "FlashLayout.h"
+#include "FlashProgress.h"
 #include "Logger.h"
 #include "UpdateProgressCallback.h"
 #include "device/B6Device.h"
@@ -60,6 +68,59 @@ public:
     static std::string versionToString(uint32_t version);
     static uint16_t fletcher16(const uint8_t* data, size_t length);
 
+    // ---- flash access (FlashProtocol.cpp, FlashOperations.cpp) ----
+    // These act on the camera that is open at the time. useSyncStatus belongs
+    // to the caller's programming sequence: set it to 1 before the sequence.
+    bool enterSPIMode();
+    bool exitSPIMode();
+    void turnOnOffBlueLED(bool on);
+    bool waitForFlashWritingDone(int timeoutMs, uint8_t& useSyncStatus);
+    bool eraseFlashSector(uint8_t eraseRequest, uint16_t addrHigh, uint16_t addrLow, uint8_t& useSyncStatus);
+    bool eraseFlashSectors(uint16_t firstWindow, uint16_t addrLow, uint32_t count, uint8_t& useSyncStatus);
+    bool programFlash(uint32_t address, const uint8_t* data, uint32_t size, bool verify, uint8_t& useSyncStatus);
+    bool programFlashWithSignatureLast(uint32_t address, const uint8_t* data, uint32_t size, bool verify,
+                                       uint8_t& useSyncStatus);
+    bool verifyFlashContents(uint32_t address, const uint8_t* expected, uint32_t size);
+    bool readBlockAtAddr(uint16_t addrHigh, uint16_t addrLow, uint8_t* destination, uint32_t length);
+    // These open the camera by path and close it again before returning.
+    bool programSectors(bool verify, uint32_t maxSize, uint32_t address, const uint8_t* data, uint32_t size,
+                        const std::string& devPath);
+    bool updateFlashContents(uint32_t address, const uint8_t* data, uint32_t length, bool verify,
+                             const std::string& devPath);
+    bool eraseFlashContents(uint8_t eraseRequest, uint32_t address, const std::string& devPath);
+    bool readFlashContents(uint32_t address, uint8_t* destination, uint32_t length, const std::string& devPath);
+    bool calcCompCheckSum(int componentType, const uint8_t* data, uint32_t length, uint32_t& checksum);
+    // Progress of the component being written (step name, base and spans).
+    FlashProgress& flashProgress() { return flashProgress_; }
+    // The pause before a retry that reopens the camera (1000 ms).
+    void setRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
+
+    // ---- flash layout and component writers (FlashComponents.cpp) ----
+    bool getFirmwareCheckSum(const std::string& devPath, int componentType, bool& isMatch, uint32_t& expected,
+                             uint32_t& calculated);
+    bool verifyFirmwareCheckSum(const std::string& devPath, int componentType);
+    bool programIfCheckSumNotMatch(bool verify, uint8_t signature0, uint8_t signature1, uint32_t address,
+                                   uint32_t maxSize, const uint8_t* data, uint32_t length,
+                                   const std::string& devPath, const std::string& name);
+    // One component, compared by the camera's checksum query or, once that is
+    // known to be unsupported, by reading the region back.
+    bool updateCameraFirmware(int componentType, uint8_t signature0, uint8_t signature1, uint32_t address,
+                              uint32_t maxSize, const uint8_t* data, uint32_t length, bool& checksumUnsupported,
+                              const std::string& devPath, const std::string& name);
+    bool programFPGAFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
+                          const std::string& devPath);
+    bool programFX3Flash(bool verify, const uint8_t* data, uint32_t length, const std::string& devPath);
+    bool programAudioFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
+                           const std::string& devPath);
+    bool programISPFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
+                         const std::string& devPath);
+    bool programJsonFlash(const uint8_t* json, uint32_t length, const std::string& devPath);
+    // Writes the lookup table (98304 bytes) at its place; without one, the
+    // table already in the manager's lookup-table buffer.
+    bool programLUTs(const uint8_t* lut, const std::string& devPath);
+    // The lookup table followed by the five 16-bit alignment values.
+    std::vector<uint8_t>& lutBuffer() { return lutBuffer_; }
+
 private:
     std::unique_ptr<B6Device> createDevice();
     // Sends one 1-byte IN query on an opened-and-closed-again device.
@@ -70,6 +131,20 @@ private:
     bool useVendorChannel_;
     std::unique_ptr<B6Device> device_;
     CamUpdateProgressCallbackInterface* progressCallback_ = nullptr;
+
+    // ---- flash access ----
+    // Reports the percent under the current step name, when a callback is set.
+    void reportFlashProgress(int percent);
+    // Sends one page (or less) of a programming run, or reads one back.
+    bool sendPage(uint32_t address, const uint8_t* data, uint32_t length);
+    bool readPage(uint32_t address, uint8_t* destination, uint32_t length);
+    // Reopens the camera and pauses before a retry; false when the reopen failed.
+    bool reopenForRetry();
+    FlashProgress flashProgress_;
+    std::chrono::milliseconds retryPause_ = flash::kRetryPause;
+
+    // ---- flash layout and component writers ----
+    std::vector<uint8_t> lutBuffer_ = std::vector<uint8_t>(flash::kLutBufferSize, 0);
 };
 
 }  // namespace veltrion
