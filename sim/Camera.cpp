@@ -1,0 +1,237 @@
+#include "Camera.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "BootChain.h"
+#include "SimError.h"
+#include "device/CameraIdentity.h"
+#include "device/VendorRequests.h"
+#include "device/usb/UsbPort.h"
+#include "format/FlashMap.h"
+
+namespace camsim {
+
+namespace vreq = veltrion::vreq;
+
+namespace {
+
+// bmRequestType fields.
+constexpr uint8_t kDirectionIn = 0x80;
+constexpr uint8_t kTypeMask = 0x60;
+constexpr uint8_t kTypeStandard = 0x00;
+
+int64_t wallClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+Camera::Camera(std::filesystem::path folder)
+    : folder_(std::move(folder)),
+      state_(folder_.load()),
+      flashFile_(folder_.flashFile(), veltrion::flashmap::kFlashSize),
+      flash_(flashFile_.bytes()) {}
+
+bool Camera::presentLocked() const {
+    return !detached_ && !state_.bus.powerLost && wallClockMs() >= state_.bus.absentUntilMs;
+}
+
+BusView Camera::busViewLocked() const {
+    BusView view;
+    view.present = presentLocked();
+    view.bootLoader = state_.running.mode == RunMode::BootLoader;
+    if (view.bootLoader) {
+        view.vendorId = veltrion::kBootLoaderVendorId;
+        view.productId = veltrion::kBootLoaderProductId;
+    } else {
+        view.vendorId = state_.identity.vendorId;
+        view.productId = state_.identity.productId;
+        view.serial = state_.identity.serial;
+    }
+    return view;
+}
+
+void Camera::refreshLocked() {
+    if (detached_ || openHandles_ > 0) return;
+    uint64_t stored = 0;
+    if (!folder_.storedRevision(stored) || stored == state_.revision) return;
+    try {
+        state_ = folder_.load();
+    } catch (const SimError&) {
+        // Keep what we have; the file may be mid-replacement by a broken writer.
+    }
+}
+
+BusView Camera::busView() {
+    std::lock_guard lock(mutex_);
+    refreshLocked();
+    return busViewLocked();
+}
+
+uint64_t Camera::enumeration() const {
+    std::lock_guard lock(mutex_);
+    return enumeration_;
+}
+
+bool Camera::detached() const {
+    std::lock_guard lock(mutex_);
+    return detached_;
+}
+
+int Camera::openHandle(uint16_t vendorId, uint16_t productId, uint64_t& enumeration) {
+    std::lock_guard lock(mutex_);
+    refreshLocked();
+    const BusView view = busViewLocked();
+    if (!view.present || view.vendorId != vendorId || view.productId != productId)
+        return veltrion::kUsbErrorNoDevice;
+    ++openHandles_;
+    enumeration = enumeration_;
+    return 0;
+}
+
+void Camera::closeHandle() {
+    std::lock_guard lock(mutex_);
+    if (openHandles_ > 0) --openHandles_;
+    try {
+        saveLocked();
+    } catch (const SimError&) {
+        // A handle close has nobody to report to; the next save tries again.
+    }
+}
+
+int Camera::transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data) {
+    std::lock_guard lock(mutex_);
+    if (enumeration != enumeration_ || !presentLocked()) return veltrion::kUsbErrorNoDevice;
+    if (setup.length > 0 && data == nullptr) return veltrion::kUsbErrorInvalidParam;
+    if (state_.timing.transferLatencyUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(state_.timing.transferLatencyUs));
+
+    ++state_.counters.transfers[setup.request];
+    if (auto fail = state_.faults.failNext.find(setup.request); fail != state_.faults.failNext.end()) {
+        if (--fail->second == 0) state_.faults.failNext.erase(fail);
+        return veltrion::kUsbErrorIo;
+    }
+
+    try {
+        if ((setup.requestType & kTypeMask) == kTypeStandard) return handleStandard(setup, data);
+        if (state_.running.mode == RunMode::BootLoader) return handleBootLoader(setup, data);
+        return handleVendor(setup, data);
+    } catch (const SimError&) {
+        // camera.json could not be written at a reset or power loss.
+        return veltrion::kUsbErrorIo;
+    }
+}
+
+int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
+    if ((setup.requestType & kTypeMask) != (vreq::kTypeIn & kTypeMask)) return veltrion::kUsbErrorPipe;
+    switch (setup.request) {
+        case vreq::kSystemLoaded: return handleSystemLoaded(setup, data);
+        case vreq::kQuery: return handleQuery(setup, data);
+        case vreq::kUsbReset: return handleReset(setup, data);
+        case vreq::kFlashStatus:
+        case vreq::kFlashStatusSync:
+        case vreq::kFlashProgram:
+        case vreq::kFlashRead:
+        case vreq::kFlashErase64K:
+        case vreq::kFlashErase32K:
+        case vreq::kFlashErase4K:
+        case vreq::kSpiModeEnter:
+        case vreq::kSpiModeLeave:
+        case vreq::kLed: return handleFlashRequest(setup, data);
+        default: return veltrion::kUsbErrorPipe;
+    }
+}
+
+int Camera::replyIn(const SetupPacket& setup, uint8_t* data, std::span<const uint8_t> reply) {
+    if (!(setup.requestType & kDirectionIn)) return veltrion::kUsbErrorPipe;
+    const size_t count = std::min<size_t>(setup.length, reply.size());
+    std::copy_n(reply.begin(), count, data);
+    return static_cast<int>(count);
+}
+
+int Camera::acknowledge(const SetupPacket& setup, uint8_t* data) {
+    // Action requests carry a 1-byte IN stage whose content means nothing.
+    static constexpr uint8_t kAck[1] = {0};
+    return replyIn(setup, data, kAck);
+}
+
+bool Camera::isV3Group() const {
+    return veltrion::getFwGroupFromVidPid(state_.identity.vendorId, state_.identity.productId).find("V3") !=
+           std::string::npos;
+}
+
+void Camera::bootLocked() {
+    state_.running = bootFromFlash(flash_.all());
+    state_.run.spiMode = false;
+}
+
+void Camera::leaveBusLocked(uint32_t reenumerationMs) {
+    ++enumeration_;
+    state_.run.streaming = false;  // the host's stream ends with the device
+    state_.bus.absentUntilMs = wallClockMs() + reenumerationMs;
+}
+
+void Camera::saveLocked() {
+    if (detached_) return;
+    folder_.save(state_);
+}
+
+void Camera::powerCycle() {
+    std::lock_guard lock(mutex_);
+    if (detached_) throw SimError("camera '" + name() + "' was removed");
+    refreshLocked();
+    ++state_.counters.powerCycles;
+    state_.bus.powerLost = false;
+    state_.run.led = false;
+    busyUntil_ = {};
+    bootLocked();
+    leaveBusLocked(state_.timing.reenumerationMs);
+    saveLocked();
+}
+
+void Camera::detach() {
+    std::lock_guard lock(mutex_);
+    detached_ = true;
+    ++enumeration_;
+}
+
+void Camera::update(const std::function<void(CameraState&)>& change) {
+    std::lock_guard lock(mutex_);
+    if (detached_) throw SimError("camera '" + name() + "' was removed");
+    refreshLocked();
+    change(state_);
+    saveLocked();
+}
+
+CameraState Camera::snapshot() {
+    std::lock_guard lock(mutex_);
+    refreshLocked();
+    return state_;
+}
+
+void Camera::writeFlashDirect(uint32_t address, std::span<const uint8_t> bytes) {
+    std::lock_guard lock(mutex_);
+    auto flash = flashFile_.bytes();
+    if (address > flash.size() || bytes.size() > flash.size() - address)
+        throw SimError("flash range outside the chip");
+    std::copy(bytes.begin(), bytes.end(), flash.begin() + address);
+}
+
+std::vector<uint8_t> Camera::readFlashDirect(uint32_t address, uint32_t length) const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> out(length);
+    if (!flash_.read(address, out)) throw SimError("flash range outside the chip");
+    return out;
+}
+
+void Camera::waitWhileBusy() {
+    if (SteadyClock::now() < busyUntil_) std::this_thread::sleep_until(busyUntil_);
+}
+
+void Camera::startBusy(uint32_t microseconds) {
+    busyUntil_ = SteadyClock::now() + std::chrono::microseconds(microseconds);
+}
+
+}  // namespace camsim

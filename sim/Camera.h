@@ -1,0 +1,131 @@
+#pragma once
+
+// One simulated camera: its USB controller answering control transfers, its
+// flash and its persisted state. One object per camera folder and process
+// (see Registry); every handle and bus operation of the process shares it.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "CameraFolder.h"
+#include "CameraState.h"
+#include "MappedFile.h"
+#include "NorFlash.h"
+
+namespace camsim {
+
+struct SetupPacket {
+    uint8_t requestType = 0;
+    uint8_t request = 0;
+    uint16_t value = 0;
+    uint16_t index = 0;
+    uint16_t length = 0;
+};
+
+// What the bus shows of a camera right now.
+struct BusView {
+    bool present = false;
+    bool bootLoader = false;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string serial;  // empty in boot-loader mode
+};
+
+class Camera {
+public:
+    // Loads camera.json and maps the flash; throws SimError.
+    explicit Camera(std::filesystem::path folder);
+
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+
+    std::string name() const { return folder_.name(); }
+    const std::filesystem::path& folder() const { return folder_.path(); }
+
+    BusView busView();
+    // Changes whenever the camera leaves the bus; a handle opened before
+    // then is dead.
+    uint64_t enumeration() const;
+
+    // Opens a handle when the camera is on the bus with this identity; a
+    // first handle picks up changes other processes saved. Returns 0 and the
+    // enumeration the handle belongs to, or a negative veltrion::UsbError.
+    int openHandle(uint16_t vendorId, uint16_t productId, uint64_t& enumeration);
+    // Every close saves, so the next process sees this one's work.
+    void closeHandle();
+
+    // One control transfer from a handle opened in the given enumeration.
+    // Returns the bytes transferred or a negative veltrion::UsbError.
+    int transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data);
+
+    // Unplug and plug in again: power cycle, boot from flash, re-enumerate.
+    void powerCycle();
+    // The camera's folder is going away: every handle dies, nothing is saved.
+    void detach();
+    bool detached() const;
+
+    // Changes the state under the camera's lock and saves it.
+    void update(const std::function<void(CameraState&)>& change);
+    CameraState snapshot();
+
+    // Flash access from outside the controller (a programmer clip on the
+    // chip): the change shows in the versions after the next reset.
+    void writeFlashDirect(uint32_t address, std::span<const uint8_t> bytes);
+    std::vector<uint8_t> readFlashDirect(uint32_t address, uint32_t length) const;
+
+private:
+    using SteadyClock = std::chrono::steady_clock;
+
+    // Requests, by concern (requests/*.cpp).
+    int handleStandard(const SetupPacket& setup, uint8_t* data);
+    int handleDeviceDescriptor(const SetupPacket& setup, uint8_t* data);
+    int handleStringDescriptor(const SetupPacket& setup, uint8_t* data);
+    int handleBootLoader(const SetupPacket& setup, uint8_t* data);
+    int handleVendor(const SetupPacket& setup, uint8_t* data);
+    int handleSystemLoaded(const SetupPacket& setup, uint8_t* data);
+    int handleQuery(const SetupPacket& setup, uint8_t* data);
+    int handleVersionBlock(const SetupPacket& setup, uint8_t* data);
+    int handleReset(const SetupPacket& setup, uint8_t* data);
+    int handleFlashRequest(const SetupPacket& setup, uint8_t* data);
+    int handleFlashStatus(const SetupPacket& setup, uint8_t* data);
+    int handleFlashProgram(const SetupPacket& setup, uint8_t* data);
+    int handleFlashRead(const SetupPacket& setup, uint8_t* data);
+    int handleFlashErase(const SetupPacket& setup, uint8_t* data);
+    int handleSpiMode(const SetupPacket& setup, uint8_t* data);
+    int handleLed(const SetupPacket& setup, uint8_t* data);
+    int handleComponentChecksum(const SetupPacket& setup, uint8_t* data);
+
+    // Helpers shared by the handlers; the lock is held.
+    static int replyIn(const SetupPacket& setup, uint8_t* data, std::span<const uint8_t> reply);
+    static int acknowledge(const SetupPacket& setup, uint8_t* data);
+    void waitWhileBusy();
+    void startBusy(uint32_t microseconds);
+    bool isV3Group() const;
+    void afterPageProgrammed();
+
+    bool presentLocked() const;
+    BusView busViewLocked() const;
+    void refreshLocked();
+    void bootLocked();
+    void leaveBusLocked(uint32_t reenumerationMs);
+    void saveLocked();
+
+    CameraFolder folder_;
+    mutable std::mutex mutex_;
+    CameraState state_;
+    MappedFile flashFile_;
+    NorFlash flash_;
+    uint64_t enumeration_ = 0;
+    int openHandles_ = 0;
+    bool detached_ = false;
+    SteadyClock::time_point busyUntil_{};
+};
+
+}  // namespace camsim

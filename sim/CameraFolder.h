@@ -1,0 +1,49 @@
+#pragma once
+
+// The files of one camera on the simulated bus: <bus>/<name>/camera.json,
+// flash.bin and eeprom.bin, plus the lock file that serialises readers and
+// writers of camera.json across processes.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "CameraState.h"
+
+namespace camsim {
+
+constexpr uint32_t kEepromSize = 64 * 1024;
+
+class CameraFolder {
+public:
+    explicit CameraFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+    const std::filesystem::path& path() const { return folder_; }
+    std::string name() const { return folder_.filename().string(); }
+    std::filesystem::path stateFile() const { return folder_ / "camera.json"; }
+    std::filesystem::path flashFile() const { return folder_ / "flash.bin"; }
+    std::filesystem::path eepromFile() const { return folder_ / "eeprom.bin"; }
+    std::filesystem::path lockFile() const { return folder_ / "camera.lock"; }
+
+    bool exists() const;
+
+    // Reads camera.json under a shared lock; throws SimError.
+    CameraState load() const;
+    // The revision stored in camera.json, or nothing when it cannot be read.
+    bool storedRevision(uint64_t& revision) const;
+    // Writes camera.json under an exclusive lock through a temporary file and
+    // a rename, so a reader sees the old or the new file, never a mix. Bumps
+    // the state's revision past the stored one. Throws SimError.
+    void save(CameraState& state) const;
+
+    // Makes the folder with the given flash contents, an erased EEPROM and the
+    // state; camera.json comes last, so the camera appears complete. Throws
+    // SimError when the camera exists already.
+    void create(CameraState& state, std::span<const uint8_t> flash) const;
+
+private:
+    std::filesystem::path folder_;
+};
+
+}  // namespace camsim

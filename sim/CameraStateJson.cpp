@@ -1,0 +1,337 @@
+#include "CameraStateJson.h"
+
+#include <jansson.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "SimError.h"
+
+namespace camsim {
+
+namespace {
+
+struct JsonRelease {
+    void operator()(json_t* value) const { json_decref(value); }
+};
+using JsonPtr = std::unique_ptr<json_t, JsonRelease>;
+
+struct TextRelease {
+    void operator()(char* text) const { std::free(text); }
+};
+
+// Object keys, one place for both directions.
+namespace key {
+constexpr const char* kRevision = "revision";
+constexpr const char* kIdentity = "identity";
+constexpr const char* kVendorId = "vid";
+constexpr const char* kProductId = "pid";
+constexpr const char* kSerial = "serial";
+constexpr const char* kFriendlyName = "friendly-name";
+constexpr const char* kModel = "model";
+constexpr const char* kState = "state";
+constexpr const char* kUsbType = "usb-type";
+constexpr const char* kExternalPower = "ext-power";
+constexpr const char* kStreaming = "streaming";
+constexpr const char* kSystemLoaded = "system-loaded";
+constexpr const char* kSpiMode = "spi-mode";
+constexpr const char* kLed = "led";
+constexpr const char* kRunning = "running";
+constexpr const char* kMode = "mode";
+constexpr const char* kFx3Source = "fx3-source";
+constexpr const char* kFx3 = "fx3";
+constexpr const char* kFpga = "fpga";
+constexpr const char* kIsp = "isp";
+constexpr const char* kAudio = "audio";
+constexpr const char* kValid = "valid";
+constexpr const char* kVersion = "version";
+constexpr const char* kTiming = "timing";
+constexpr const char* kPreset = "preset";
+constexpr const char* kTransferLatency = "transfer-latency-us";
+constexpr const char* kPageProgram = "page-program-us";
+constexpr const char* kErase4k = "erase-4k-us";
+constexpr const char* kErase32k = "erase-32k-us";
+constexpr const char* kErase64k = "erase-64k-us";
+constexpr const char* kReenumeration = "reenumeration-ms";
+constexpr const char* kFaults = "faults";
+constexpr const char* kRefuseDf = "refuse-df";
+constexpr const char* kRefuseC1 = "refuse-c1";
+constexpr const char* kRefuseChecksum = "refuse-checksum";
+constexpr const char* kChecksumInconsistent = "checksum-inconsistent";
+constexpr const char* kBusyStuck = "busy-stuck";
+constexpr const char* kPowerLossAfterPages = "power-loss-after-pages";
+constexpr const char* kFailNext = "fail-next";
+constexpr const char* kCounters = "counters";
+constexpr const char* kResets = "resets";
+constexpr const char* kPowerCycles = "power-cycles";
+constexpr const char* kPagesProgrammed = "pages-programmed";
+constexpr const char* kSectorsErased4k = "sectors-erased-4k";
+constexpr const char* kSectorsErased32k = "sectors-erased-32k";
+constexpr const char* kSectorsErased64k = "sectors-erased-64k";
+constexpr const char* kStatusPolls = "status-polls";
+constexpr const char* kTransfers = "transfers";
+constexpr const char* kBus = "bus";
+constexpr const char* kAbsentUntil = "absent-until-ms";
+constexpr const char* kPowerLost = "power-lost";
+}  // namespace key
+
+std::string hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, value);
+    return text;
+}
+
+// --- writing ---
+
+void setInt(json_t* object, const char* name, int64_t value) {
+    json_object_set_new(object, name, json_integer(static_cast<json_int_t>(value)));
+}
+void setBool(json_t* object, const char* name, bool value) { json_object_set_new(object, name, json_boolean(value)); }
+void setText(json_t* object, const char* name, const std::string& value) {
+    json_object_set_new(object, name, json_string(value.c_str()));
+}
+json_t* addObject(json_t* parent, const char* name) {
+    json_t* child = json_object();
+    json_object_set_new(parent, name, child);
+    return child;
+}
+
+const char* systemLoadedText(SystemLoadedOverride value) {
+    switch (value) {
+        case SystemLoadedOverride::Off: return "0";
+        case SystemLoadedOverride::On: return "1";
+        case SystemLoadedOverride::Auto: break;
+    }
+    return "auto";
+}
+
+const char* fx3SourceText(Fx3Source source) {
+    switch (source) {
+        case Fx3Source::Main: return "main";
+        case Fx3Source::Backup: return "backup";
+        case Fx3Source::None: break;
+    }
+    return "none";
+}
+
+void writeComponent(json_t* parent, const char* name, const ComponentState& component) {
+    json_t* object = addObject(parent, name);
+    setBool(object, key::kValid, component.valid);
+    setText(object, key::kVersion, component.version);
+}
+
+// --- reading ---
+
+class Reader {
+public:
+    explicit Reader(json_t* object) : object_(object) {}
+
+    Reader child(const char* name) const {
+        json_t* value = object_ ? json_object_get(object_, name) : nullptr;
+        return Reader(json_is_object(value) ? value : nullptr);
+    }
+    int64_t integer(const char* name, int64_t fallback) const {
+        json_t* value = get(name);
+        return json_is_integer(value) ? json_integer_value(value) : fallback;
+    }
+    bool boolean(const char* name, bool fallback) const {
+        json_t* value = get(name);
+        return json_is_boolean(value) ? json_is_true(value) : fallback;
+    }
+    std::string text(const char* name, const std::string& fallback) const {
+        json_t* value = get(name);
+        return json_is_string(value) ? json_string_value(value) : fallback;
+    }
+    json_t* raw() const { return object_; }
+
+private:
+    json_t* get(const char* name) const { return object_ ? json_object_get(object_, name) : nullptr; }
+    json_t* object_;
+};
+
+uint16_t hexId(const Reader& reader, const char* name) {
+    const std::string text = reader.text(name, "");
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    if (text.empty() || *end != '\0' || value > 0xFFFF) throw SimError("camera.json: bad " + std::string(name));
+    return static_cast<uint16_t>(value);
+}
+
+uint32_t nonNegative(const Reader& reader, const char* name) {
+    const int64_t value = reader.integer(name, 0);
+    return value < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(value, UINT32_MAX));
+}
+
+uint64_t counter(const Reader& reader, const char* name) {
+    const int64_t value = reader.integer(name, 0);
+    return value < 0 ? 0 : static_cast<uint64_t>(value);
+}
+
+ComponentState readComponent(const Reader& parent, const char* name) {
+    const Reader object = parent.child(name);
+    return {object.boolean(key::kValid, false), object.text(key::kVersion, "")};
+}
+
+}  // namespace
+
+std::string cameraStateToJson(const CameraState& state) {
+    JsonPtr root(json_object());
+    setInt(root.get(), key::kRevision, static_cast<int64_t>(state.revision));
+
+    json_t* identity = addObject(root.get(), key::kIdentity);
+    setText(identity, key::kVendorId, hex(state.identity.vendorId, 4));
+    setText(identity, key::kProductId, hex(state.identity.productId, 4));
+    setText(identity, key::kSerial, state.identity.serial);
+    setText(identity, key::kFriendlyName, state.identity.friendlyName);
+    setText(identity, key::kModel, state.identity.model);
+
+    json_t* run = addObject(root.get(), key::kState);
+    setInt(run, key::kUsbType, state.run.usbType);
+    setInt(run, key::kExternalPower, state.run.externalPower);
+    setBool(run, key::kStreaming, state.run.streaming);
+    setText(run, key::kSystemLoaded, systemLoadedText(state.run.systemLoaded));
+    setBool(run, key::kSpiMode, state.run.spiMode);
+    setBool(run, key::kLed, state.run.led);
+
+    json_t* running = addObject(root.get(), key::kRunning);
+    setText(running, key::kMode, state.running.mode == RunMode::Camera ? "camera" : "boot-loader");
+    setText(running, key::kFx3Source, fx3SourceText(state.running.fx3Source));
+    writeComponent(running, key::kFx3, state.running.fx3);
+    writeComponent(running, key::kFpga, state.running.fpga);
+    writeComponent(running, key::kIsp, state.running.isp);
+    writeComponent(running, key::kAudio, state.running.audio);
+
+    json_t* timing = addObject(root.get(), key::kTiming);
+    setText(timing, key::kPreset, state.timing.preset);
+    setInt(timing, key::kTransferLatency, state.timing.transferLatencyUs);
+    setInt(timing, key::kPageProgram, state.timing.pageProgramUs);
+    setInt(timing, key::kErase4k, state.timing.erase4kUs);
+    setInt(timing, key::kErase32k, state.timing.erase32kUs);
+    setInt(timing, key::kErase64k, state.timing.erase64kUs);
+    setInt(timing, key::kReenumeration, state.timing.reenumerationMs);
+
+    json_t* faults = addObject(root.get(), key::kFaults);
+    setBool(faults, key::kRefuseDf, state.faults.refuseSystemLoaded);
+    setBool(faults, key::kRefuseC1, state.faults.refuseSyncStatus);
+    setBool(faults, key::kRefuseChecksum, state.faults.refuseChecksum);
+    setBool(faults, key::kChecksumInconsistent, state.faults.checksumInconsistent);
+    setBool(faults, key::kBusyStuck, state.faults.busyStuck);
+    setInt(faults, key::kPowerLossAfterPages, state.faults.powerLossAfterPages);
+    json_t* failNext = addObject(faults, key::kFailNext);
+    for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
+
+    json_t* counters = addObject(root.get(), key::kCounters);
+    setInt(counters, key::kResets, static_cast<int64_t>(state.counters.resets));
+    setInt(counters, key::kPowerCycles, static_cast<int64_t>(state.counters.powerCycles));
+    setInt(counters, key::kPagesProgrammed, static_cast<int64_t>(state.counters.pagesProgrammed));
+    setInt(counters, key::kSectorsErased4k, static_cast<int64_t>(state.counters.sectorsErased4k));
+    setInt(counters, key::kSectorsErased32k, static_cast<int64_t>(state.counters.sectorsErased32k));
+    setInt(counters, key::kSectorsErased64k, static_cast<int64_t>(state.counters.sectorsErased64k));
+    setInt(counters, key::kStatusPolls, static_cast<int64_t>(state.counters.statusPolls));
+    json_t* transfers = addObject(counters, key::kTransfers);
+    for (size_t request = 0; request < state.counters.transfers.size(); ++request)
+        if (state.counters.transfers[request] != 0)
+            setInt(transfers, hex(static_cast<unsigned>(request), 2).c_str(),
+                   static_cast<int64_t>(state.counters.transfers[request]));
+
+    json_t* bus = addObject(root.get(), key::kBus);
+    setInt(bus, key::kAbsentUntil, state.bus.absentUntilMs);
+    setBool(bus, key::kPowerLost, state.bus.powerLost);
+
+    std::unique_ptr<char, TextRelease> text(json_dumps(root.get(), JSON_INDENT(2) | JSON_SORT_KEYS));
+    if (!text) throw SimError("camera.json: cannot encode the camera state");
+    return std::string(text.get()) + "\n";
+}
+
+CameraState cameraStateFromJson(const std::string& text) {
+    json_error_t error;
+    JsonPtr root(json_loadb(text.data(), text.size(), 0, &error));
+    if (!root || !json_is_object(root.get()))
+        throw SimError(std::string("camera.json: ") + (root ? "not an object" : error.text));
+    const Reader top(root.get());
+    CameraState state;
+    state.revision = counter(top, key::kRevision);
+
+    const Reader identity = top.child(key::kIdentity);
+    state.identity.vendorId = hexId(identity, key::kVendorId);
+    state.identity.productId = hexId(identity, key::kProductId);
+    state.identity.serial = identity.text(key::kSerial, "");
+    state.identity.friendlyName = identity.text(key::kFriendlyName, "");
+    state.identity.model = identity.text(key::kModel, "");
+
+    const Reader run = top.child(key::kState);
+    state.run.usbType = static_cast<int>(run.integer(key::kUsbType, state.run.usbType));
+    state.run.externalPower = static_cast<int>(run.integer(key::kExternalPower, state.run.externalPower));
+    state.run.streaming = run.boolean(key::kStreaming, false);
+    const std::string loaded = run.text(key::kSystemLoaded, "auto");
+    state.run.systemLoaded = loaded == "0"   ? SystemLoadedOverride::Off
+                             : loaded == "1" ? SystemLoadedOverride::On
+                                             : SystemLoadedOverride::Auto;
+    state.run.spiMode = run.boolean(key::kSpiMode, false);
+    state.run.led = run.boolean(key::kLed, false);
+
+    const Reader running = top.child(key::kRunning);
+    state.running.mode = running.text(key::kMode, "") == "camera" ? RunMode::Camera : RunMode::BootLoader;
+    const std::string source = running.text(key::kFx3Source, "none");
+    state.running.fx3Source = source == "main" ? Fx3Source::Main : source == "backup" ? Fx3Source::Backup : Fx3Source::None;
+    state.running.fx3 = readComponent(running, key::kFx3);
+    state.running.fpga = readComponent(running, key::kFpga);
+    state.running.isp = readComponent(running, key::kIsp);
+    state.running.audio = readComponent(running, key::kAudio);
+
+    const Reader timing = top.child(key::kTiming);
+    state.timing.preset = timing.text(key::kPreset, "zero");
+    state.timing.transferLatencyUs = nonNegative(timing, key::kTransferLatency);
+    state.timing.pageProgramUs = nonNegative(timing, key::kPageProgram);
+    state.timing.erase4kUs = nonNegative(timing, key::kErase4k);
+    state.timing.erase32kUs = nonNegative(timing, key::kErase32k);
+    state.timing.erase64kUs = nonNegative(timing, key::kErase64k);
+    state.timing.reenumerationMs = nonNegative(timing, key::kReenumeration);
+
+    const Reader faults = top.child(key::kFaults);
+    state.faults.refuseSystemLoaded = faults.boolean(key::kRefuseDf, false);
+    state.faults.refuseSyncStatus = faults.boolean(key::kRefuseC1, false);
+    state.faults.refuseChecksum = faults.boolean(key::kRefuseChecksum, false);
+    state.faults.checksumInconsistent = faults.boolean(key::kChecksumInconsistent, false);
+    state.faults.busyStuck = faults.boolean(key::kBusyStuck, false);
+    state.faults.powerLossAfterPages = nonNegative(faults, key::kPowerLossAfterPages);
+    const Reader failNext = faults.child(key::kFailNext);
+    if (failNext.raw()) {
+        const char* name = nullptr;
+        json_t* value = nullptr;
+        json_object_foreach(failNext.raw(), name, value) {
+            char* end = nullptr;
+            const unsigned long request = std::strtoul(name, &end, 16);
+            if (*end == '\0' && request <= 0xFF && json_is_integer(value) && json_integer_value(value) > 0)
+                state.faults.failNext[static_cast<uint8_t>(request)] = static_cast<uint32_t>(json_integer_value(value));
+        }
+    }
+
+    const Reader counters = top.child(key::kCounters);
+    state.counters.resets = counter(counters, key::kResets);
+    state.counters.powerCycles = counter(counters, key::kPowerCycles);
+    state.counters.pagesProgrammed = counter(counters, key::kPagesProgrammed);
+    state.counters.sectorsErased4k = counter(counters, key::kSectorsErased4k);
+    state.counters.sectorsErased32k = counter(counters, key::kSectorsErased32k);
+    state.counters.sectorsErased64k = counter(counters, key::kSectorsErased64k);
+    state.counters.statusPolls = counter(counters, key::kStatusPolls);
+    const Reader transfers = counters.child(key::kTransfers);
+    if (transfers.raw()) {
+        const char* name = nullptr;
+        json_t* value = nullptr;
+        json_object_foreach(transfers.raw(), name, value) {
+            char* end = nullptr;
+            const unsigned long request = std::strtoul(name, &end, 16);
+            if (*end == '\0' && request <= 0xFF && json_is_integer(value) && json_integer_value(value) > 0)
+                state.counters.transfers[request] = static_cast<uint64_t>(json_integer_value(value));
+        }
+    }
+
+    const Reader bus = top.child(key::kBus);
+    state.bus.absentUntilMs = bus.integer(key::kAbsentUntil, 0);
+    state.bus.powerLost = bus.boolean(key::kPowerLost, false);
+    return state;
+}
+
+}  // namespace camsim

@@ -1,0 +1,25 @@
+#pragma once
+
+// The keys of `set` and `fault`: text values from the tool or from tests
+// turned into camera state. Both throw SimError with a one-line message on an
+// unknown key or a bad value.
+
+#include <string>
+#include <vector>
+
+#include "CameraState.h"
+
+namespace camsim {
+
+// streaming 0|1, usb-type 1..3, ext-power 0|1, system-loaded auto|0|1,
+// timing zero|realistic.
+void applySetting(CameraState& state, const std::string& key, const std::string& value);
+
+// refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent, busy-stuck
+// 0|1; power-loss-after-pages N; fail-next REQ:N (REQ in hex) or 0 for none.
+void applyFault(CameraState& state, const std::string& key, const std::string& value);
+
+std::vector<std::string> settingKeys();
+std::vector<std::string> faultKeys();
+
+}  // namespace camsim

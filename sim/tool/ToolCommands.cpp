@@ -1,0 +1,143 @@
+#include "ToolCommands.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+#include "Bus.h"
+#include "SimError.h"
+
+namespace camsim {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: veltrion-sim [--dir DIR] COMMAND\n"
+    "  add NAME [--pid HEX4] [--serial TEXT] [--blank]\n"
+    "  list\n"
+    "  remove NAME\n"
+    "  replug NAME\n"
+    "  stats NAME\n"
+    "  set NAME KEY VALUE     (streaming 0|1, usb-type N, ext-power N, system-loaded auto|0|1,\n"
+    "                          timing zero|realistic)\n"
+    "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
+    "                          busy-stuck 0|1; power-loss-after-pages N; fail-next REQ:N)\n"
+    "DIR defaults to $VELTRION_SIM.\n";
+
+// Counters printed first, in this order; the rest follow by name.
+constexpr const char* kLeadingStats[] = {"resets", "power-cycles"};
+
+class UsageError : public SimError {
+public:
+    using SimError::SimError;
+};
+
+uint16_t parsePid(const std::string& text) {
+    std::string digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.erase(0, 2);
+    if (digits.size() != 4 ||
+        !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c) != 0; }))
+        throw SimError("bad pid '" + text + "' (four hex digits)");
+    return static_cast<uint16_t>(std::strtoul(digits.c_str(), nullptr, 16));
+}
+
+void expectCount(const std::vector<std::string>& args, size_t count, const std::string& command) {
+    if (args.size() != count) throw UsageError("wrong number of arguments for " + command);
+}
+
+void add(Bus& bus, const std::vector<std::string>& args) {
+    if (args.size() < 2) throw UsageError("add needs a camera name");
+    AddOptions options;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--blank") {
+            options.blank = true;
+        } else if (args[i] == "--pid" && i + 1 < args.size()) {
+            options.productId = parsePid(args[++i]);
+        } else if (args[i] == "--serial" && i + 1 < args.size()) {
+            options.serial = args[++i];
+            if (options.serial.empty()) throw SimError("bad serial '' (12 letters or digits)");
+        } else {
+            throw UsageError("unknown option '" + args[i] + "' for add");
+        }
+    }
+    bus.add(args[1], options);
+}
+
+void list(Bus& bus, std::ostream& out) {
+    for (const CameraListing& camera : bus.list()) {
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", camera.vendorId, camera.productId);
+        out << camera.name << ' ' << ids << ' ' << (camera.serial.empty() ? "-" : camera.serial) << ' '
+            << (camera.present ? "present" : "absent") << ' ' << (camera.bootLoader ? "boot-loader" : "running")
+            << '\n';
+    }
+}
+
+void stats(Bus& bus, const std::string& name, std::ostream& out) {
+    auto counters = bus.stats(name);
+    for (const char* key : kLeadingStats) {
+        out << key << ": " << counters[key] << '\n';
+        counters.erase(key);
+    }
+    for (const auto& [key, value] : counters) out << key << ": " << value << '\n';
+}
+
+}  // namespace
+
+int runTool(const std::vector<std::string>& argsIn, const std::string& defaultDir, std::ostream& out,
+            std::ostream& err) {
+    std::vector<std::string> args;
+    std::string dir = defaultDir;
+    try {
+        for (size_t i = 0; i < argsIn.size(); ++i) {
+            if (argsIn[i] == "--dir") {
+                if (i + 1 >= argsIn.size()) throw UsageError("--dir needs a directory");
+                dir = argsIn[++i];
+            } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
+                out << kUsage;
+                return kToolOk;
+            } else {
+                args.push_back(argsIn[i]);
+            }
+        }
+        if (args.empty()) throw UsageError("no command given");
+        if (dir.empty()) throw SimError("no bus directory: set VELTRION_SIM or give --dir DIR");
+
+        Bus bus(dir);
+        const std::string& command = args[0];
+        if (command == "add") {
+            add(bus, args);
+        } else if (command == "list") {
+            expectCount(args, 1, command);
+            list(bus, out);
+        } else if (command == "remove") {
+            expectCount(args, 2, command);
+            bus.remove(args[1]);
+        } else if (command == "replug") {
+            expectCount(args, 2, command);
+            bus.replug(args[1]);
+        } else if (command == "stats") {
+            expectCount(args, 2, command);
+            stats(bus, args[1], out);
+        } else if (command == "set") {
+            expectCount(args, 4, command);
+            bus.set(args[1], args[2], args[3]);
+        } else if (command == "fault") {
+            expectCount(args, 4, command);
+            bus.fault(args[1], args[2], args[3]);
+        } else {
+            throw UsageError("unknown command '" + command + "'");
+        }
+        return kToolOk;
+    } catch (const UsageError& error) {
+        err << "veltrion-sim: " << error.what() << '\n' << kUsage;
+        return kToolError;
+    } catch (const SimError& error) {
+        err << "veltrion-sim: " << error.what() << '\n';
+        return kToolError;
+    }
+}
+
+}  // namespace camsim
