@@ -1,5 +1,7 @@
 // How a camera comes up from its flash, and what it then reports.
 
+#include <cctype>
+
 #include "Factory.h"
 #include "SimFixture.h"
 #include "device/CameraIdentity.h"
@@ -118,6 +120,21 @@ TEST_F(BootTest, VersionsChangeOnlyAfterAReset) {
     const auto after = versions(*handle);
     EXPECT_EQ(after[0], "C0.2.0.0");
     EXPECT_EQ(after[1], "F1.3.0.0");
+}
+
+// Tools that dump an FX3 image take the text at its first "ver" (any case) as
+// its version, so the filler in front of the marker must not contain one.
+TEST(FactoryImages, FirstVerIsTheVersionMarker) {
+    for (const auto& image : {makeBootLoader("C0.1.0.0"), makeFx3Firmware("X2.1.0.0"), makeBackupFx3Firmware("S1.4.0.9")}) {
+        size_t first = std::string::npos;
+        for (size_t i = 0; i + 2 < image.size() && first == std::string::npos; ++i)
+            if (std::tolower(image[i]) == 'v' && std::tolower(image[i + 1]) == 'e' && std::tolower(image[i + 2]) == 'r')
+                first = i;
+        ASSERT_NE(first, std::string::npos);
+        EXPECT_EQ(std::string(image.begin() + static_cast<std::ptrdiff_t>(first),
+                              image.begin() + static_cast<std::ptrdiff_t>(first + 8)),
+                  "Version ");
+    }
 }
 
 TEST_F(BootTest, RefusedSystemLoadedStalls) {
