@@ -12,17 +12,28 @@
 //   FlashOperations.cpp flash access by device path: region programming,
 //                       read-modify-write, sector erase, reads, checksums
 //   FlashComponents.cpp flash layout and component writers, checksum query
+//   CamMgrImages.cpp    update images (parsers, component checks, image files,
+//                       MD5) and image creation (single images, unified
+//                       packages, lookup-table and alignment files); the
+//                       byte-level work is in UpdateImage, ComponentInfo,
+//                       ImageFiles, ImageCreation and LutFiles
 
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "CameraInfo.h"
 #include "FlashLayout.h"
 #include "FlashProgress.h"
+#include "ComponentInfo.h"
+#include "ImageCreation.h"
+#include "ImageFiles.h"
+#include "UpdateImage.h"
 #include "Logger.h"
 #include "UpdateProgressCallback.h"
 #include "device/B6Device.h"
@@ -120,6 +131,27 @@ public:
     bool programLUTs(const uint8_t* lut, const std::string& devPath);
     // The lookup table followed by the five 16-bit alignment values.
     std::vector<uint8_t>& lutBuffer() { return lutBuffer_; }
+
+    // ---- update images (CamMgrImages.cpp) ----
+    // A failed parse leaves the record empty.
+    bool parseUpdatePackage(const uint8_t* buffer, size_t length, UpdatePackage& package);
+    bool parseUpdatePackage(const uint8_t* buffer, size_t length, UnifiedPackage& package);
+    // Reads a "VM" component header (the first 256 bytes of the span).
+    bool getHeaderInfoFromFlashFile(std::span<const uint8_t> component, ComponentHeaderInfo& info);
+    bool getVersionStrFromFilename(const std::string& fileName, std::string& version);
+    bool isValidFx3Data(const uint8_t* data, size_t length);
+    std::optional<Md5Digest> getMD5Hash(const uint8_t* data, size_t length);
+    bool openAndReadFile(const std::string& path, std::vector<uint8_t>& buffer);
+    bool openAndDumpFile(const std::string& path, const uint8_t* data, size_t length, bool append);
+
+    // ---- image creation (CamMgrImages.cpp) ----
+    // The lookup tables and alignment values pass through lutBuffer().
+    bool createSingleImage(const std::vector<std::string>& arguments);
+    bool createSingleImage(const SingleImageSources& sources);
+    bool createUnifiedImage(const std::vector<std::string>& arguments);
+    bool loadAllLUTFilesInDirectory(const std::string& directory);
+    bool loadLUTFile(const std::string& file, int position);
+    bool loadAlignmentData(const std::string& file);
 
 private:
     std::unique_ptr<B6Device> createDevice();
