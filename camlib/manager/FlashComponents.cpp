@@ -3,6 +3,7 @@
 // written signature last, so a cut-short write never carries a valid signature.
 
 #include <array>
+#include <new>
 #include <vector>
 
 #include "ByteLayout.h"
@@ -81,7 +82,13 @@ bool Veltrion2CamMgr::programIfCheckSumNotMatch(bool verify, uint8_t signature0,
         logger_->log(kLogError, "Veltrion2CamMgr::programIfCheckSumNotMatch - maxSize not a multiple of sector\n");
         return false;
     }
-    std::vector<uint8_t> region(maxSize);
+    std::vector<uint8_t> region;
+    try {
+        region.resize(maxSize);
+    } catch (const std::bad_alloc&) {
+        logger_->log(kLogError, "Veltrion2CamMgr::programIfCheckSumNotMatch - no memory\n");
+        return false;
+    }
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programIfCheckSumNotMatch failed - unable to open dev %s\n",
@@ -137,9 +144,10 @@ bool Veltrion2CamMgr::updateCameraFirmware(int componentType, uint8_t signature0
     bool isMatch = false;
     uint32_t expected = 0, calculated = 0;
     if (!checksumUnsupported && getFirmwareCheckSum(devPath, componentType, isMatch, expected, calculated)) {
+        // The image is summed only when the camera vouches for its flash copy.
         uint32_t imageChecksum = 0;
-        const bool haveImageChecksum = calcCompCheckSum(componentType, data, length, imageChecksum);
-        if (isMatch && haveImageChecksum && imageChecksum == calculated) {
+        const bool haveImageChecksum = isMatch && calcCompCheckSum(componentType, data, length, imageChecksum);
+        if (haveImageChecksum && imageChecksum == calculated) {
             logger_->log(kLogInfo,
                          "Veltrion2CamMgr::updateCameraFirmware - firmware support checksum verification. %s is "
                          "up-to-date\n",

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -294,7 +295,13 @@ bool Veltrion2CamMgr::programFlashWithSignatureLast(uint32_t address, const uint
 
     // Everything but the signature first: a write cut short leaves a region
     // whose signature is still erased, which the next update rewrites.
-    std::vector<uint8_t> copy(data, data + size);
+    std::vector<uint8_t> copy;
+    try {
+        copy.assign(data, data + size);
+    } catch (const std::bad_alloc&) {
+        logger_->log(kLogError, "Veltrion2CamMgr::programFlashWithSignatureLast: no memory\n");
+        return false;
+    }
     std::fill_n(copy.begin(), flash::kSignatureSize, flashmap::kErasedByte);
     if (!programFlash(address, copy.data(), size, verify, useSyncStatus)) return false;
     // Then the first page again: only its two signature bytes change.
