@@ -9,6 +9,7 @@
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
 #include "format/FlashMap.h"
+#include "manager/RegisterMap.h"
 
 namespace camsim {
 
@@ -130,8 +131,8 @@ int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
         case vreq::kSystemLoaded: return handleSystemLoaded(setup, data);
         case vreq::kQuery: return handleQuery(setup, data);
         case vreq::kUsbReset: return handleReset(setup, data);
-        case vreq::kFlashStatus:
         case vreq::kFlashStatusSync:
+        case vreq::kFlashStatusPlain:
         case vreq::kFlashProgram:
         case vreq::kFlashRead:
         case vreq::kFlashErase64K:
@@ -140,6 +141,12 @@ int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
         case vreq::kSpiModeEnter:
         case vreq::kSpiModeLeave:
         case vreq::kLed: return handleFlashRequest(setup, data);
+        case veltrion::reg::kSelectBranch:
+        case veltrion::reg::kReadBridged:
+        case veltrion::reg::kWriteBridged:
+        case veltrion::reg::kReadSensor:
+        case veltrion::reg::kWriteSensor: return handleRegister(setup, data);
+        case vreq::kEeprom: return handleEeprom(setup, data);
         default: return veltrion::kUsbErrorPipe;
     }
 }

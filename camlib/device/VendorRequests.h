@@ -25,8 +25,8 @@ constexpr uint16_t kStringDescriptorMax = 255;
 constexpr uint16_t kLangEnglishUs = 0x0409;
 
 // Flash access.
-constexpr uint8_t kFlashStatus = 0xC1;
-constexpr uint8_t kFlashStatusSync = 0xC4;
+constexpr uint8_t kFlashStatusSync = 0xC1;   // synchronous status
+constexpr uint8_t kFlashStatusPlain = 0xC4;  // plain status, the fallback
 constexpr uint8_t kFlashProgram = 0xC2;
 constexpr uint8_t kFlashRead = 0xC3;
 constexpr uint8_t kFlashErase64K = 0xC7;

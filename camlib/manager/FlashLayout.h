@@ -18,7 +18,7 @@ namespace veltrion::flash {
 // refused it.
 constexpr uint8_t kSyncStatusRequest = 0xC1;
 constexpr uint8_t kPlainStatusRequest = 0xC4;
-static_assert(kSyncStatusRequest == vreq::kFlashStatus && kPlainStatusRequest == vreq::kFlashStatusSync);
+static_assert(kSyncStatusRequest == vreq::kFlashStatusSync && kPlainStatusRequest == vreq::kFlashStatusPlain);
 constexpr uint16_t kStatusSize = 2;
 constexpr uint8_t kStatusBusyBit = 0x01;
 

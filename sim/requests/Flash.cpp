@@ -17,8 +17,8 @@ namespace {
 
 // 0xC1 is the synchronous status request and 0xC4 the plain one; the shared
 // code table names them the other way round, so they get clear names here.
-constexpr uint8_t kSyncStatusRequest = vreq::kFlashStatus;
-constexpr uint8_t kPlainStatusRequest = vreq::kFlashStatusSync;
+constexpr uint8_t kSyncStatusRequest = vreq::kFlashStatusSync;
+constexpr uint8_t kPlainStatusRequest = vreq::kFlashStatusPlain;
 static_assert(kSyncStatusRequest == 0xC1 && kPlainStatusRequest == 0xC4);
 
 constexpr size_t kStatusSize = 2;
