@@ -23,12 +23,14 @@ bool reportBrokenCameras(Veltrion2CamMgr& mgr) {
     return false;
 }
 
-bool createSingleImage(const std::vector<std::string>&, Veltrion2CamMgr& mgr) {
-    return notAvailable(mgr, "-c");
+// The front end has checked the argument count; the manager logs its own
+// progress and errors.
+bool createSingleImage(const std::vector<std::string>& files, Veltrion2CamMgr& mgr) {
+    return mgr.createSingleImage(files);
 }
 
-bool createUnifiedImage(const std::vector<std::string>&, Veltrion2CamMgr& mgr) {
-    return notAvailable(mgr, "--uni");
+bool createUnifiedImage(const std::vector<std::string>& files, Veltrion2CamMgr& mgr) {
+    return mgr.createUnifiedImage(files);
 }
 
 }  // namespace veltrion::cli
