@@ -85,6 +85,8 @@ public:
     // Overwrites already written bytes; false when the range is not inside.
     bool patchLe32(size_t offset, uint32_t value) { return patch(offset, value, 4, false); }
     bool patchLe16(size_t offset, uint16_t value) { return patch(offset, value, 2, false); }
+    bool patchBe32(size_t offset, uint32_t value) { return patch(offset, value, 4, true); }
+    bool patchBe16(size_t offset, uint16_t value) { return patch(offset, value, 2, true); }
 
 private:
     void put(uint32_t value, size_t width, bool bigEndian) {

@@ -17,6 +17,11 @@
 //                       packages, lookup-table and alignment files); the
 //                       byte-level work is in UpdateImage, ComponentInfo,
 //                       ImageFiles, ImageCreation and LutFiles
+//   CamMgrConfig.cpp    configuration block, calibration, registers and
+//                       EEPROM; the byte-level work is in ConfigBlock, the
+//                       backups before a rewrite in ConfigBackup
+//   CamMgrFeatures.cpp  feature layout: the JSON lookups of FeatureLayout,
+//                       default values, the camera's JSON, feature queries
 
 #include <chrono>
 #include <cstdint>
@@ -28,6 +33,9 @@
 #include <vector>
 
 #include "CameraInfo.h"
+#include "ConfigBlock.h"
+#include "FeatureLayout.h"
+#include "RegisterMap.h"
 #include "FlashLayout.h"
 #include "FlashProgress.h"
 #include "ComponentInfo.h"
@@ -153,6 +161,50 @@ public:
     bool loadLUTFile(const std::string& file, int position);
     bool loadAlignmentData(const std::string& file);
 
+    // ---- configuration block, calibration, registers and EEPROM (CamMgrConfig.cpp) ----
+    // The block image (main page, then second page) is shared by every camera
+    // this manager serves; a rewrite reads, patches, erases and writes it
+    // within one call, and leaves the camera in SPI mode.
+    bool getVeltrion2CamConfigBlock(CamConfigBlock& block, const std::string& devPath);
+    void printConfigBlock(const CamConfigBlock& block);
+    std::string configBlockToString(const CamConfigBlock& block);
+    // Leaves the camera open and in SPI mode for writeConfigBlockData.
+    bool prepareConfigBlockBuffer(const std::string& devPath);
+    // Saves the block as last read to a backup file, erases the sector and
+    // writes both pages of the image; a write that fails after the erase
+    // writes the old block back once.
+    bool writeConfigBlockData(uint8_t& useSyncStatus);
+    bool setVeltrion2CamCTGData(int topCtg0, int topCtg1, int topCtg2, int rightCtg0, int rightCtg1,
+                                const std::string& devPath);
+    bool programCalibrationParam(const CalibrationParams& params, const std::string& devPath);
+    // Fails without a message when the parameters were never written.
+    bool getCalibrationParam(const std::string& devPath, CalibrationParams& params);
+    // One request reads at most a flash page's worth, as the UVC channel carries no more.
+    static constexpr uint32_t kMaxEepromReadLength = flashmap::kPageSize;
+    bool getEEPROMValue(const std::string& devPath, uint16_t address, std::span<uint8_t> destination);
+    // These act on the camera that is open at the time.
+    bool readRegister(int type, uint16_t address, uint16_t& value);
+    bool writeRegister(int type, uint16_t address, uint16_t value);
+    const std::vector<uint8_t>& configBlockImage() const { return configBlockImage_; }
+
+    // ---- feature layout (CamMgrFeatures.cpp) ----
+    // The root owns the document; the other handles are borrowed from it.
+    bool initJsonVariables(const std::string& text, JsonRef& root, json_t*& memoryLayout, json_t*& configurations,
+                           json_t*& features, json_t*& baseURL, json_t*& filterControl);
+    bool getFeatureAddrLen(json_t* memoryLayout, uint32_t& baseAddress, uint32_t& dataLength);
+    bool getFeatureInfo(json_t* memoryLayout, json_t* configurations, json_t* features, json_t* baseURL,
+                        FeatureInfo& info, const std::string& featureName, const std::string& propName);
+    bool getFeatureMap(json_t* configurations, json_t* features, std::map<std::string, json_t*>& map);
+    std::optional<std::vector<uint8_t>> getBufferByValue(uint32_t value, int length);
+    // Reads the feature area once and writes it only when a default changed it.
+    bool programDefaultFeatureValues(const std::string& jsonText, const std::string& devPath);
+    bool getJSONFromCam(const std::string& devPath, const std::string& outputFile);
+    // The feature JSON of the image made for the given identity.
+    bool extractJsonStr(uint16_t vendorId, uint16_t productId, const std::string& imagePath, std::string& jsonText);
+    // One feature query on the open camera, up to three attempts.
+    bool getVeltrion2Features(uint16_t featureCode, uint8_t* buffer, uint16_t length);
+    bool getValuesFromFeatureIDs(const std::string& devPath, std::vector<FeatureValueRequest>& requests);
+
 private:
     std::unique_ptr<B6Device> createDevice();
     // Sends one 1-byte IN query on an opened-and-closed-again device.
@@ -177,6 +229,13 @@ private:
 
     // ---- flash layout and component writers ----
     std::vector<uint8_t> lutBuffer_ = std::vector<uint8_t>(flash::kLutBufferSize, 0);
+
+    // ---- configuration block, calibration, registers and EEPROM ----
+    bool eraseAndWriteConfigBlock(const std::vector<uint8_t>& image, uint8_t& useSyncStatus, bool& erased);
+    bool selectRegisterBranch(const reg::RegisterTarget& target);
+    std::vector<uint8_t> configBlockImage_ = std::vector<uint8_t>(configblock::kImageSize, flashmap::kErasedByte);
+    // The block as last read from a camera, before any patch; empty until then.
+    std::vector<uint8_t> configBlockAsRead_;
 };
 
 }  // namespace veltrion
