@@ -7,6 +7,7 @@
 #include "CameraFolder.h"
 #include "CameraName.h"
 #include "Factory.h"
+#include "FactoryData.h"
 #include "Registry.h"
 #include "Settings.h"
 #include "SimError.h"
@@ -53,8 +54,11 @@ void Bus::add(const std::string& name, const AddOptions& options) {
     if (!isValidSerial(serial)) throw SimError("bad serial '" + serial + "' (12 letters or digits)");
 
     std::vector<uint8_t> flash(veltrion::flashmap::kFlashSize, veltrion::flashmap::kErasedByte);
-    if (!options.blank)
-        writeFirmwareSet(flash, makeFirmwareSet(factoryVersions(identity->vendorId, identity->productId)));
+    if (!options.blank) {
+        const FirmwareSet firmware = makeFirmwareSet(factoryVersions(identity->vendorId, identity->productId));
+        writeFirmwareSet(flash, firmware);
+        writeFactoryData(flash, firmware, identity->vendorId, identity->productId, serial);
+    }
 
     CameraState state;
     state.identity.vendorId = identity->vendorId;
@@ -68,6 +72,7 @@ void Bus::add(const std::string& name, const AddOptions& options) {
     fs::create_directories(dir_, error);
     if (error) throw SimError("cannot create bus directory " + dir_.string() + ": " + error.message());
     CameraFolder(dir_ / name).create(state, flash);
+    writeFactoryEeprom(CameraFolder(dir_ / name).eepromFile(), identity->vendorId, identity->productId, serial);
 }
 
 void Bus::add(const std::string& name, uint16_t productId, const std::string& serial, bool blank) {

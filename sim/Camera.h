@@ -18,6 +18,7 @@
 #include "CameraState.h"
 #include "MappedFile.h"
 #include "NorFlash.h"
+#include "RegisterFile.h"
 
 namespace camsim {
 
@@ -101,6 +102,11 @@ private:
     int handleSpiMode(const SetupPacket& setup, uint8_t* data);
     int handleLed(const SetupPacket& setup, uint8_t* data);
     int handleComponentChecksum(const SetupPacket& setup, uint8_t* data);
+    // Configuration block, registers, EEPROM and feature queries.
+    int handleCalibration(const SetupPacket& setup, uint8_t* data);
+    int handleRegister(const SetupPacket& setup, uint8_t* data);
+    int handleEeprom(const SetupPacket& setup, uint8_t* data);
+    int handleFeatureQuery(const SetupPacket& setup, uint8_t* data);
 
     // Helpers shared by the handlers; the lock is held.
     static int replyIn(const SetupPacket& setup, uint8_t* data, std::span<const uint8_t> reply);
@@ -126,6 +132,7 @@ private:
     int openHandles_ = 0;
     bool detached_ = false;
     SteadyClock::time_point busyUntil_{};
+    RegisterFile registers_;
 };
 
 }  // namespace camsim

@@ -28,6 +28,7 @@ struct RunState {
     SystemLoadedOverride systemLoaded = SystemLoadedOverride::Auto;
     bool spiMode = false;  // the flash is handed to the host
     bool led = false;
+    std::array<float, 3> sensorTempC = {41.0f, 42.5f, 40.0f};  // what each image sensor measures
 };
 
 enum class RunMode { Camera, BootLoader };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "SensorTemperature.h"
 #include "SimError.h"
 
 namespace camsim {
@@ -37,6 +38,7 @@ constexpr const char* kStreaming = "streaming";
 constexpr const char* kSystemLoaded = "system-loaded";
 constexpr const char* kSpiMode = "spi-mode";
 constexpr const char* kLed = "led";
+constexpr const char* kSensorTemp = "sensor-temp-c";
 constexpr const char* kRunning = "running";
 constexpr const char* kMode = "mode";
 constexpr const char* kFx3Source = "fx3-source";
@@ -193,6 +195,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setText(run, key::kSystemLoaded, systemLoadedText(state.run.systemLoaded));
     setBool(run, key::kSpiMode, state.run.spiMode);
     setBool(run, key::kLed, state.run.led);
+    setText(run, key::kSensorTemp, formatSensorTemperatures(state.run.sensorTempC));
 
     json_t* running = addObject(root.get(), key::kRunning);
     setText(running, key::kMode, state.running.mode == RunMode::Camera ? "camera" : "boot-loader");
@@ -270,6 +273,8 @@ CameraState cameraStateFromJson(const std::string& text) {
                                              : SystemLoadedOverride::Auto;
     state.run.spiMode = run.boolean(key::kSpiMode, false);
     state.run.led = run.boolean(key::kLed, false);
+    if (const auto temperatures = parseSensorTemperatures(run.text(key::kSensorTemp, "")))
+        state.run.sensorTempC = *temperatures;
 
     const Reader running = top.child(key::kRunning);
     state.running.mode = running.text(key::kMode, "") == "camera" ? RunMode::Camera : RunMode::BootLoader;

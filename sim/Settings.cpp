@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "SensorTemperature.h"
 #include "SimError.h"
 #include "Timing.h"
 
@@ -56,7 +57,9 @@ void applyFailNext(Faults& faults, const std::string& value) {
 
 }  // namespace
 
-std::vector<std::string> settingKeys() { return {"streaming", "usb-type", "ext-power", "system-loaded", "timing"}; }
+std::vector<std::string> settingKeys() {
+    return {"streaming", "usb-type", "ext-power", "system-loaded", "timing", "sensor-temp"};
+}
 
 std::vector<std::string> faultKeys() {
     return {"refuse-df", "refuse-c1", "refuse-checksum", "checksum-inconsistent", "busy-stuck",
@@ -79,6 +82,11 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         const auto preset = timingPreset(value);
         if (!preset) throw SimError("bad value '" + value + "' for timing (expected zero or realistic)");
         state.timing = *preset;
+    } else if (key == "sensor-temp") {
+        const auto temperatures = parseSensorTemperatures(value);
+        if (!temperatures)
+            throw SimError("bad value '" + value + "' for sensor-temp (expected T or T0,T1,T2 in -40..125)");
+        state.run.sensorTempC = *temperatures;
     } else {
         throw SimError("unknown key '" + key + "'");
     }

@@ -12,7 +12,7 @@
 namespace camsim {
 
 // streaming 0|1, usb-type 1..3, ext-power 0|1, system-loaded auto|0|1,
-// timing zero|realistic.
+// timing zero|realistic, sensor-temp T or T0,T1,T2 (degrees Celsius).
 void applySetting(CameraState& state, const std::string& key, const std::string& value);
 
 // refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent, busy-stuck

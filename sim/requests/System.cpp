@@ -63,7 +63,9 @@ int Camera::handleQuery(const SetupPacket& setup, uint8_t* data) {
             return replyIn(setup, data, reply);
         }
         case vreq::kQueryComponentChecksum: return handleComponentChecksum(setup, data);
-        default: return veltrion::kUsbErrorPipe;
+        case vreq::kQueryCalibration: return handleCalibration(setup, data);
+        // Any other index is a feature code of the camera's feature JSON.
+        default: return handleFeatureQuery(setup, data);
     }
 }
 
