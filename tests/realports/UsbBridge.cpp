@@ -1,0 +1,245 @@
+#include "UsbBridge.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <stdexcept>
+
+#include "Bus.h"
+#include "Camera.h"
+#include "Preload.h"
+#include "Registry.h"
+#include "SimUsbPort.h"
+#include "device/CameraIdentity.h"
+
+namespace veltrion::realports {
+
+namespace {
+
+constexpr int kBus = 1;
+constexpr int kFirstDeviceNumber = 2;  // 1 is the root hub's
+constexpr int kLastDeviceNumber = 127;
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr auto kReleasePollInterval = std::chrono::milliseconds(2);
+constexpr const char* kUsbScheme = "usb:";
+
+uint64_t bootsOf(camsim::Camera& camera) {
+    const camsim::Counters counters = camera.snapshot().counters;
+    return counters.resets + counters.powerCycles;
+}
+
+std::string ownedText(gchar* text) {
+    std::string copy = text ? text : "";
+    g_free(text);
+    return copy;
+}
+
+}  // namespace
+
+UsbBridge::UsbBridge(std::filesystem::path busDir)
+    : busDir_(std::move(busDir)),
+      bus_(std::make_unique<camsim::Bus>(busDir_)),
+      port_(std::make_unique<camsim::SimUsbPort>(busDir_)) {
+    requirePreload();
+    sweepAbandonedTestbeds();
+    handler_ = std::make_unique<UsbfsHandler>(static_cast<NodeDirectory&>(*this), *port_);
+    testbed_.reset(umockdev_testbed_new());
+    rootDir_ = ownedText(umockdev_testbed_get_root_dir(testbed_.get()));
+    claimTestbedRoot(rootDir_);
+    {
+        std::lock_guard lock(mutex_);
+        addRecordLocked(BusPlace{kBus, 0, 1}, rootHub(), false);
+        syncLocked();
+    }
+    poller_ = std::jthread([this](std::stop_token stop) { pollUntilStopped(stop); });
+}
+
+UsbBridge::~UsbBridge() {
+    poller_.request_stop();
+    if (poller_.joinable()) poller_.join();
+    testbed_.reset();  // removes its root folder
+    std::error_code ignored;
+    std::filesystem::remove_all(rootDir_, ignored);
+}
+
+void UsbBridge::sync() {
+    std::lock_guard lock(mutex_);
+    syncLocked();
+}
+
+std::optional<BridgedDevice> UsbBridge::device(const std::string& camera) const {
+    std::lock_guard lock(mutex_);
+    const auto found = attached_.find(camera);
+    if (found == attached_.end()) return std::nullopt;
+    return found->second.device;
+}
+
+std::vector<BridgedDevice> UsbBridge::devices() const {
+    std::lock_guard lock(mutex_);
+    std::vector<BridgedDevice> out;
+    for (const auto& [name, attached] : attached_) out.push_back(attached.device);
+    return out;
+}
+
+bool UsbBridge::waitForClosedClients(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (handler_->releaseClosedClients() > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kReleasePollInterval);
+    }
+    return true;
+}
+
+bool UsbBridge::sameEnumeration(const Attached& attached, uint16_t vendorId, uint16_t productId) {
+    return attached.device.vendorId == vendorId && attached.device.productId == productId &&
+           attached.camera->enumeration() == attached.enumeration && bootsOf(*attached.camera) == attached.boots;
+}
+
+void UsbBridge::syncLocked() {
+    std::map<std::string, camsim::CameraListing> present;
+    for (auto& camera : bus_->list())
+        if (camera.present) present.emplace(camera.name, camera);
+
+    for (auto it = attached_.begin(); it != attached_.end();) {
+        const auto found = present.find(it->first);
+        if (found != present.end() && sameEnumeration(it->second, found->second.vendorId, found->second.productId)) {
+            ++it;
+            continue;
+        }
+        detachLocked(it->second);
+        it = attached_.erase(it);
+    }
+    for (const auto& [name, camera] : present)
+        if (!attached_.contains(name)) attachLocked(name, camera.path);
+}
+
+void UsbBridge::attachLocked(const std::string& camera, const std::string& simPath) {
+    auto live = camsim::acquireCamera(busDir_ / camera);
+    // Taken before the descriptors are read: a departure in between shows at
+    // the next sync.
+    const uint64_t enumeration = live->enumeration();
+    const uint64_t boots = bootsOf(*live);
+    std::unique_ptr<UsbHandle> handle;
+    EnumeratedDevice enumerated;
+    if (port_->open(simPath, handle) < 0 || enumerateDevice(*handle, enumerated) < 0) return;  // gone again
+    handle.reset();
+
+    Attached attached;
+    attached.place = BusPlace{kBus, portFor(camera), nextDeviceNumber()};
+    lastDeviceNumber_ = attached.place.deviceNumber;
+    attached.generation = ++lastGeneration_;
+    attached.camera = std::move(live);
+    attached.enumeration = enumeration;
+    attached.boots = boots;
+    BridgedDevice& device = attached.device;
+    device.camera = camera;
+    device.simPath = simPath;
+    device.sysName = attached.place.sysName();
+    device.devNode = attached.place.devNode();
+    device.deviceNumber = attached.place.deviceNumber;
+    device.vendorId = enumerated.vendorId();
+    device.productId = enumerated.productId();
+    // The serial is part of the path for cameras of the line only.
+    device.usbPath = kUsbScheme + device.sysName + ":" +
+                     usbPathTail(device.vendorId, device.productId,
+                                 findCameraIdentity(device.vendorId, device.productId) ? enumerated.serial : "");
+
+    addRecordLocked(attached.place, enumerated, true);
+    attached_.emplace(camera, std::move(attached));
+}
+
+void UsbBridge::detachLocked(const Attached& attached) {
+    // The kernel announces the removal while the device's sysfs entry still
+    // exists; umockdev's removal itself announces nothing.
+    const std::string sysPath = attached.place.sysPath();
+    umockdev_testbed_uevent(testbed_.get(), sysPath.c_str(), "remove");
+    umockdev_testbed_remove_device(testbed_.get(), sysPath.c_str());
+}
+
+void UsbBridge::addRecordLocked(const BusPlace& place, const EnumeratedDevice& device, bool withHandler) {
+    const std::string node = place.devNode();
+    GError* error = nullptr;
+    if (withHandler) {
+        // The handler goes on before the device appears, or the node's first
+        // opener could miss it. Clients of an earlier device under the same
+        // number keep their connection.
+        if (handledNodes_.contains(node)) umockdev_testbed_detach_ioctl(testbed_.get(), node.c_str(), nullptr);
+        if (!umockdev_testbed_attach_ioctl(testbed_.get(), node.c_str(), handler_->object(), &error)) {
+            const std::string message = error ? error->message : "unknown error";
+            g_clear_error(&error);
+            throw std::runtime_error("cannot handle ioctls on " + node + ": " + message);
+        }
+        handledNodes_.insert(node);
+    }
+    if (!umockdev_testbed_add_from_string(testbed_.get(), testbedRecord(place, device).c_str(), &error)) {
+        const std::string message = error ? error->message : "unknown error";
+        g_clear_error(&error);
+        throw std::runtime_error("cannot add " + place.sysName() + " to the testbed: " + message);
+    }
+}
+
+int UsbBridge::portFor(const std::string& camera) {
+    if (const auto found = ports_.find(camera); found != ports_.end()) return found->second;
+    int port = 1;
+    while (std::any_of(ports_.begin(), ports_.end(), [port](const auto& entry) { return entry.second == port; }))
+        ++port;
+    ports_[camera] = port;
+    return port;
+}
+
+int UsbBridge::nextDeviceNumber() const {
+    // Addresses go up with every enumeration and wrap, skipping those in use.
+    int number = lastDeviceNumber_;
+    for (;;) {
+        number = number >= kLastDeviceNumber ? kFirstDeviceNumber : number + 1;
+        const bool used = std::any_of(attached_.begin(), attached_.end(),
+                                      [number](const auto& entry) { return entry.second.place.deviceNumber == number; });
+        if (!used) return number;
+    }
+}
+
+std::optional<NodeBinding> UsbBridge::bind(const std::string& devNode) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [name, attached] : attached_)
+        if (attached.device.devNode == devNode) return NodeBinding{attached.device.simPath, attached.generation};
+    return std::nullopt;
+}
+
+bool UsbBridge::current(const std::string& devNode, uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(attached_.begin(), attached_.end(), [&](const auto& entry) {
+        return entry.second.device.devNode == devNode && entry.second.generation == generation;
+    });
+}
+
+void UsbBridge::transferred(const std::string& devNode, int result) {
+    std::lock_guard lock(mutex_);
+    const auto departed = [&](const auto& entry) {
+        return entry.second.device.devNode == devNode &&
+               entry.second.camera->enumeration() != entry.second.enumeration;
+    };
+    if (result != kUsbErrorNoDevice && !std::any_of(attached_.begin(), attached_.end(), departed)) return;
+    // A reset or power loss: the node goes now, so the client's next look at
+    // the bus sees it gone or back under a new number, as after a real one.
+    try {
+        syncLocked();
+    } catch (const std::exception&) {
+        // The poller tries again.
+    }
+}
+
+void UsbBridge::pollUntilStopped(std::stop_token stop) {
+    std::mutex waitMutex;
+    std::condition_variable_any wake;
+    std::unique_lock waitLock(waitMutex);
+    while (!stop.stop_requested()) {
+        handler_->releaseClosedClients();
+        try {
+            sync();
+        } catch (const std::exception&) {
+            // A camera folder mid-change; the next round sees it settled.
+        }
+        wake.wait_for(waitLock, stop, kPollInterval, [] { return false; });
+    }
+}
+
+}  // namespace veltrion::realports
