@@ -7,6 +7,7 @@
 #include <map>
 
 #include "Bus.h"
+#include "MakeFirmware.h"
 #include "SimError.h"
 
 namespace camsim {
@@ -24,6 +25,9 @@ constexpr const char* kUsage =
     "                          timing zero|realistic)\n"
     "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
     "                          busy-stuck 0|1; power-loss-after-pages N; fail-next REQ:N)\n"
+    "  make-firmware --group V2G|V2sG|V3G --out DIR [--fx3 VER] [--fpga VER] [--audio VER]\n"
+    "                [--isp VER] [--bootloader VER] [--backup-fx3 VER] [--fpga-size BYTES]\n"
+    "                [--lut SERIAL]...   (component files for -c; prints the -c arguments)\n"
     "DIR defaults to $VELTRION_SIM.\n";
 
 // Counters printed first, in this order; the rest follow by name.
@@ -103,6 +107,10 @@ int runTool(const std::vector<std::string>& argsIn, const std::string& defaultDi
             }
         }
         if (args.empty()) throw UsageError("no command given");
+        if (args[0] == "make-firmware") {  // needs no bus
+            makeFirmware(args, out);
+            return kToolOk;
+        }
         if (dir.empty()) throw SimError("no bus directory: set VELTRION_SIM or give --dir DIR");
 
         Bus bus(dir);
