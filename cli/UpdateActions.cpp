@@ -1,15 +1,75 @@
 #include "UpdateActions.h"
 
-#include "NotAvailable.h"
+#include <cstdio>
+
+#include "CameraSelection.h"
 
 namespace veltrion::cli {
 
-bool updateCameraFirmware(const std::string&, const std::string&, bool, Veltrion2CamMgr& mgr) {
-    return notAvailable(mgr, "-p");
+namespace {
+
+constexpr const char* kAllCameras = "all";
+
+}  // namespace
+
+bool updateCameraFirmware(const std::string& selector, const std::string& imageFile, bool force,
+                          Veltrion2CamMgr& mgr) {
+    Logger& log = mgr.logger();
+    if (selector == kAllCameras) {
+        bool anyUpdated = false;
+        if (!mgr.updateCameraFirmwareAllCams(imageFile, force, anyUpdated)) return false;
+        if (anyUpdated) log.log(kLogInfo, "Update Successful: Please reboot all cameras\n");
+        return true;
+    }
+
+    unsigned number = 0;
+    if (std::sscanf(selector.c_str(), "%u", &number) != 1) {
+        log.log(kLogInfo, "updateCameraFirmware: unable to scan camera number from %s\n", selector.c_str());
+        return false;
+    }
+    std::vector<std::string> paths;
+    if (!mgr.getCameraList(paths)) {
+        log.log(kLogInfo, "updateCameraFirmware: unable to enumerate cameras\n");
+        return false;
+    }
+    if (number >= paths.size()) {
+        log.log(kLogInfo, "updateCameraFirmware: no such camera id %u\n", number);
+        return false;
+    }
+    const std::string& path = paths[number];
+    bool updated = false;
+    if (!mgr.updateCameraFirmware(force, updated, 0, 0, path, imageFile)) return false;
+    if (!updated) return true;
+
+    // The new firmware's feature layout brings its factory defaults.
+    CameraInfo info;
+    std::string json;
+    if (!mgr.getVeltrion2Info(info, path) || !mgr.extractJsonStr(info.vendorId, info.productId, imageFile, json) ||
+        !mgr.programDefaultFeatureValues(json, path))
+        return false;
+    log.log(kLogInfo, "Update Successful: Please reboot the updated camera\n");
+    return true;
 }
 
-bool displayDeviceUpdateInfo(const std::string&, const std::string&, Veltrion2CamMgr& mgr) {
-    return notAvailable(mgr, "-t");
+bool displayDeviceUpdateInfo(const std::string& selector, const std::string& imageFile, Veltrion2CamMgr& mgr) {
+    std::vector<std::string> paths;
+    bool all = false;
+    unsigned index = 0;
+    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    Logger& log = mgr.logger();
+    if (all) {
+        log.log(kLogInfo, "displayDeviceUpdateInfo: Not supported all cam\n");
+        return false;
+    }
+    bool needed = false;
+    unsigned seconds = 0;
+    if (!mgr.isUpdateNeeded(imageFile, false, needed, seconds, paths[index])) return false;
+    if (needed)
+        log.log(kLogInfo, "Device %u's firmware can be updated, and the update takes about %u seconds\n", index,
+                seconds);
+    else
+        log.log(kLogInfo, "Device %u already has the up-to-date firmware\n", index);
+    return true;
 }
 
 bool reportBrokenCameras(Veltrion2CamMgr& mgr) {

@@ -59,10 +59,14 @@ RunningFirmware bootFromFlash(std::span<const uint8_t> flash) {
     running.fx3.valid = version.has_value();
     running.fx3.version = version.value_or("");
 
+    loadRuntimeComponents(flash, running);
+    return running;
+}
+
+void loadRuntimeComponents(std::span<const uint8_t> flash, RunningFirmware& running) {
     running.isp = loadComponent(flash, kIspAddress);
     running.audio = loadComponent(flash, audioAddressFor(flash));
     running.fpga = loadComponent(flash, kFpgaAddress);
-    return running;
 }
 
 }  // namespace camsim

@@ -89,6 +89,9 @@ private:
     int handleDeviceDescriptor(const SetupPacket& setup, uint8_t* data);
     int handleStringDescriptor(const SetupPacket& setup, uint8_t* data);
     int handleBootLoader(const SetupPacket& setup, uint8_t* data);
+    int handleRamWrite(uint32_t address, const SetupPacket& setup, const uint8_t* data);
+    int handleRamRead(uint32_t address, const SetupPacket& setup, uint8_t* data);
+    int handleRamStart(uint32_t entryPoint);
     int handleVendor(const SetupPacket& setup, uint8_t* data);
     int handleSystemLoaded(const SetupPacket& setup, uint8_t* data);
     int handleQuery(const SetupPacket& setup, uint8_t* data);
@@ -133,6 +136,9 @@ private:
     bool detached_ = false;
     SteadyClock::time_point busyUntil_{};
     RegisterFile registers_;
+    // The controller's system RAM while the boot loader runs; lost at reset
+    // and power cycle, never persisted.
+    std::vector<uint8_t> ram_;
 };
 
 }  // namespace camsim

@@ -32,7 +32,7 @@ struct RunState {
 };
 
 enum class RunMode { Camera, BootLoader };
-enum class Fx3Source { Main, Backup, None };
+enum class Fx3Source { Main, Backup, Ram, None };  // Ram: downloaded through the boot loader
 
 struct ComponentState {
     bool valid = false;
@@ -69,6 +69,7 @@ struct Faults {
     bool refuseChecksum = false;        // the checksum query stalls
     bool checksumInconsistent = false;  // mismatch flag with equal checksums
     bool busyStuck = false;             // flash status reports busy for ever
+    bool ramReadbackCorrupt = false;    // the boot loader reads RAM back with one bit flipped
     uint32_t powerLossAfterPages = 0;   // power fails after this many more programmed pages
     std::map<uint8_t, uint32_t> failNext;  // request code -> transfers still to fail
 };

@@ -62,6 +62,7 @@ constexpr const char* kRefuseC1 = "refuse-c1";
 constexpr const char* kRefuseChecksum = "refuse-checksum";
 constexpr const char* kChecksumInconsistent = "checksum-inconsistent";
 constexpr const char* kBusyStuck = "busy-stuck";
+constexpr const char* kRamReadbackCorrupt = "ram-readback-corrupt";
 constexpr const char* kPowerLossAfterPages = "power-loss-after-pages";
 constexpr const char* kFailNext = "fail-next";
 constexpr const char* kCounters = "counters";
@@ -112,6 +113,7 @@ const char* fx3SourceText(Fx3Source source) {
     switch (source) {
         case Fx3Source::Main: return "main";
         case Fx3Source::Backup: return "backup";
+        case Fx3Source::Ram: return "ram";
         case Fx3Source::None: break;
     }
     return "none";
@@ -220,6 +222,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setBool(faults, key::kRefuseChecksum, state.faults.refuseChecksum);
     setBool(faults, key::kChecksumInconsistent, state.faults.checksumInconsistent);
     setBool(faults, key::kBusyStuck, state.faults.busyStuck);
+    setBool(faults, key::kRamReadbackCorrupt, state.faults.ramReadbackCorrupt);
     setInt(faults, key::kPowerLossAfterPages, state.faults.powerLossAfterPages);
     json_t* failNext = addObject(faults, key::kFailNext);
     for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
@@ -279,7 +282,10 @@ CameraState cameraStateFromJson(const std::string& text) {
     const Reader running = top.child(key::kRunning);
     state.running.mode = running.text(key::kMode, "") == "camera" ? RunMode::Camera : RunMode::BootLoader;
     const std::string source = running.text(key::kFx3Source, "none");
-    state.running.fx3Source = source == "main" ? Fx3Source::Main : source == "backup" ? Fx3Source::Backup : Fx3Source::None;
+    state.running.fx3Source = source == "main"     ? Fx3Source::Main
+                              : source == "backup" ? Fx3Source::Backup
+                              : source == "ram"    ? Fx3Source::Ram
+                                                   : Fx3Source::None;
     state.running.fx3 = readComponent(running, key::kFx3);
     state.running.fpga = readComponent(running, key::kFpga);
     state.running.isp = readComponent(running, key::kIsp);
@@ -300,6 +306,7 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.faults.refuseChecksum = faults.boolean(key::kRefuseChecksum, false);
     state.faults.checksumInconsistent = faults.boolean(key::kChecksumInconsistent, false);
     state.faults.busyStuck = faults.boolean(key::kBusyStuck, false);
+    state.faults.ramReadbackCorrupt = faults.boolean(key::kRamReadbackCorrupt, false);
     state.faults.powerLossAfterPages = nonNegative(faults, key::kPowerLossAfterPages);
     const Reader failNext = faults.child(key::kFailNext);
     if (failNext.raw()) {

@@ -63,7 +63,7 @@ std::vector<std::string> settingKeys() {
 
 std::vector<std::string> faultKeys() {
     return {"refuse-df", "refuse-c1", "refuse-checksum", "checksum-inconsistent", "busy-stuck",
-            "power-loss-after-pages", "fail-next"};
+            "power-loss-after-pages", "fail-next", "ram-readback-corrupt"};
 }
 
 void applySetting(CameraState& state, const std::string& key, const std::string& value) {
@@ -109,6 +109,8 @@ void applyFault(CameraState& state, const std::string& key, const std::string& v
             static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
     } else if (key == "fail-next") {
         applyFailNext(faults, value);
+    } else if (key == "ram-readback-corrupt") {
+        faults.ramReadbackCorrupt = flag(key, value);
     } else {
         throw SimError("unknown fault '" + key + "'");
     }

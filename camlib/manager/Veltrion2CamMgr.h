@@ -22,7 +22,12 @@
 //                       backups before a rewrite in ConfigBackup
 //   CamMgrFeatures.cpp  feature layout: the JSON lookups of FeatureLayout,
 //                       default values, the camera's JSON, feature queries
+//   CamMgrUpdate.cpp    firmware update of one or every camera, image choice
+//                       from unified packages (ImageSelection), update check
+//   CamMgrRecovery.cpp  boot-mode recovery: RAM download through the boot
+//                       loader, boot-chain check and repair
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -47,6 +52,15 @@
 #include "device/B6Device.h"
 
 namespace veltrion {
+
+// Versions an image carries: FPGA, FX3, audio, ISP, bootloader, backup FX3.
+using ImageVersions = std::array<uint32_t, 6>;
+
+// Which images of a camera's boot chain in flash are sound.
+struct BootChainState {
+    bool bootLoaderValid = false;
+    bool fx3Valid = false;
+};
 
 class Veltrion2CamMgr {
 public:
@@ -205,6 +219,39 @@ public:
     bool getVeltrion2Features(uint16_t featureCode, uint8_t* buffer, uint16_t length);
     bool getValuesFromFeatureIDs(const std::string& devPath, std::vector<FeatureValueRequest>& requests);
 
+    // ---- firmware update (CamMgrUpdate.cpp) ----
+    // From an image file (a single image or a unified package); ids of 0 mean
+    // the camera's own.
+    bool updateCameraFirmware(bool force, bool& updated, uint16_t vendorId, uint16_t productId,
+                              const std::string& devPath, const std::string& imagePath);
+    // From a single image in memory.
+    bool updateCameraFirmware(const uint8_t* image, size_t length, bool force, bool& updated,
+                              const std::string& devPath);
+    bool getFirmwareFromUnifiedImg(const uint8_t* package, size_t length, uint16_t vendorId, uint16_t productId,
+                                   std::vector<uint8_t>& image, const std::string& devPath);
+    bool getImageAvailableFirmware(const uint8_t* package, size_t length, uint16_t vendorId, uint16_t productId,
+                                   std::vector<uint8_t>& image);
+    // Recovers cameras in boot mode first; anyUpdated tells whether a camera
+    // needed or received new firmware.
+    bool updateCameraFirmwareAllCams(const std::string& imagePath, bool force, bool& anyUpdated);
+    bool updateCameraFirmwareAllCams(const uint8_t* image, size_t length, bool force, bool& anyUpdated);
+    bool isUpdateNeeded(const std::string& imagePath, bool force, bool& needed, unsigned& seconds,
+                        const std::string& devPath);
+    bool isUpdateNeeded(const uint8_t* image, size_t length, bool force, bool& needed, unsigned& seconds,
+                        const std::string& devPath);
+    bool getListOfAvailableFirmwares(uint16_t vendorId, uint16_t productId, std::vector<std::string>& ids,
+                                     std::string& ownId, const std::string& packagePath);
+    bool getImgVersion(uint16_t vendorId, uint16_t productId, ImageVersions& versions, const std::string& imagePath);
+
+    // ---- boot-mode recovery (CamMgrRecovery.cpp) ----
+    bool loadBootProgram(const uint8_t* image, size_t length, const std::string& devPath);
+    // True when the boot loader and the FX3 firmware in flash are both sound.
+    bool isDevFX3Valid(const std::string& devPath);
+    std::optional<BootChainState> inspectBootChain(const std::string& devPath);
+    void recoverAllCamsFX3(const uint8_t* image, size_t length);
+    // How long recovered controllers get to come back as cameras (20 s).
+    void setRecoveryWait(std::chrono::milliseconds wait) { recoveryWait_ = wait; }
+
 private:
     std::unique_ptr<B6Device> createDevice();
     // Sends one 1-byte IN query on an opened-and-closed-again device.
@@ -226,6 +273,28 @@ private:
     bool reopenForRetry();
     FlashProgress flashProgress_;
     std::chrono::milliseconds retryPause_ = flash::kRetryPause;
+
+    // ---- firmware update ----
+    void beginProgressStep(const char* stepName);
+    // Raises the progress base by the step's share and reports it.
+    void addProgress(int share);
+    bool selectImageFromPackage(const uint8_t* package, size_t length, uint16_t vendorId, uint16_t productId,
+                                std::vector<uint8_t>& image, const char* parseFailureMessage);
+    bool updateFromImageOrPackage(const uint8_t* image, size_t length, bool force, bool& updated,
+                                  const std::string& devPath);
+
+    // ---- boot-mode recovery ----
+    struct RecoveryImages {
+        std::vector<uint8_t> package;   // what the caller gave
+        std::vector<uint8_t> download;  // the single image whose FX3 firmware is downloaded
+        bool fromPackage = false;       // the caller gave a unified package
+    };
+    RecoveryImages recoveryImages(const uint8_t* image, size_t length);
+    bool readFlashForBootCheck(uint32_t address, uint8_t* destination, uint32_t length);
+    std::optional<bool> isBootImageValid(uint32_t address, uint32_t regionSize);
+    bool repairBootChain(const std::string& devPath, const BootChainState& chain, const RecoveryImages& images,
+                         const UpdatePackage& downloadPackage);
+    std::chrono::milliseconds recoveryWait_{std::chrono::seconds(20)};
 
     // ---- flash layout and component writers ----
     std::vector<uint8_t> lutBuffer_ = std::vector<uint8_t>(flash::kLutBufferSize, 0);

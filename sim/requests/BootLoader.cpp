@@ -1,25 +1,93 @@
 // The controller's ROM boot loader, running when flash holds no bootable
 // firmware. It answers the standard descriptor requests (requests/
-// Descriptors.cpp) and its RAM download request.
+// Descriptors.cpp) and its RAM download: write a chunk to RAM, read it back,
+// start at an entry address. Started firmware re-enumerates as the camera.
 
+#include <algorithm>
+#include <string_view>
+
+#include "BootChain.h"
 #include "Camera.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
+#include "format/Fx3BootImage.h"
 
 namespace camsim {
 
 namespace vreq = veltrion::vreq;
 
+namespace {
+
+// The controller's system RAM, where downloaded firmware lives.
+constexpr uint32_t kRamBase = 0x40000000;
+constexpr uint32_t kRamSize = 512 * 1024;
+constexpr uint16_t kMaxChunk = 4096;
+// The firmware's version marker sits near the start of its first section.
+constexpr size_t kMarkerSearchWindow = 4096;
+constexpr size_t kMaxVersionLength = 15;
+
+bool insideRam(uint32_t address, uint32_t length) {
+    return address >= kRamBase && length <= kRamSize && address - kRamBase <= kRamSize - length;
+}
+
+}  // namespace
+
 int Camera::handleBootLoader(const SetupPacket& setup, uint8_t* data) {
-    (void)data;
-    switch (setup.request) {
-        case vreq::kBootLoaderDownload:
-            // RAM download (write, read back, start at the entry address) is
-            // not modelled yet: the request stalls.
-            return veltrion::kUsbErrorPipe;
-        default:
-            return veltrion::kUsbErrorPipe;
+    if (setup.request != vreq::kBootLoaderDownload) return veltrion::kUsbErrorPipe;
+    // The boot loader's address halves: wValue low, wIndex high.
+    const uint32_t address = (uint32_t{setup.index} << 16) | setup.value;
+    if (setup.requestType == vreq::kBootTypeOut)
+        return setup.length == 0 ? handleRamStart(address) : handleRamWrite(address, setup, data);
+    if (setup.requestType == vreq::kBootTypeIn) return handleRamRead(address, setup, data);
+    return veltrion::kUsbErrorPipe;
+}
+
+int Camera::handleRamWrite(uint32_t address, const SetupPacket& setup, const uint8_t* data) {
+    if (setup.length > kMaxChunk || !insideRam(address, setup.length)) return veltrion::kUsbErrorPipe;
+    if (ram_.empty()) ram_.assign(kRamSize, 0);
+    std::copy_n(data, setup.length, ram_.begin() + (address - kRamBase));
+    return setup.length;
+}
+
+int Camera::handleRamRead(uint32_t address, const SetupPacket& setup, uint8_t* data) {
+    if (setup.length > kMaxChunk || !insideRam(address, setup.length)) return veltrion::kUsbErrorPipe;
+    if (ram_.empty()) ram_.assign(kRamSize, 0);
+    std::copy_n(ram_.begin() + (address - kRamBase), setup.length, data);
+    if (state_.faults.ramReadbackCorrupt && setup.length > 0) data[setup.length - 1] ^= 0x01;
+    return setup.length;
+}
+
+int Camera::handleRamStart(uint32_t entryPoint) {
+    // The boot loader jumps to the entry point. Firmware without a version
+    // marker, or an entry outside RAM, leaves the controller hung: it drops
+    // off the bus until it is power-cycled.
+    std::string_view ram(reinterpret_cast<const char*>(ram_.data()), ram_.size());
+    const std::string_view marker = veltrion::fx3image::kVersionMarker;
+    const size_t entryOffset = entryPoint - kRamBase;
+    const size_t markerAt = insideRam(entryPoint, 1) ? ram.substr(0, entryOffset + kMarkerSearchWindow).find(marker)
+                                                     : std::string_view::npos;
+    if (markerAt == std::string_view::npos) {
+        ram_.clear();
+        state_.bus.powerLost = true;
+        leaveBusLocked(0);
+        saveLocked();
+        return 0;
     }
+    const std::string_view rest = ram.substr(markerAt + marker.size(), kMaxVersionLength + 1);
+    const std::string version(rest.substr(0, std::min(rest.find('\0'), kMaxVersionLength)));
+
+    // The running firmware loads the other components from flash as usual.
+    RunningFirmware running;
+    loadRuntimeComponents(flash_.all(), running);
+    running.mode = RunMode::Camera;
+    running.fx3Source = Fx3Source::Ram;
+    running.fx3 = ComponentState{true, version};
+    state_.running = running;
+    state_.run.spiMode = false;
+    ram_.clear();
+    leaveBusLocked(state_.timing.reenumerationMs);
+    saveLocked();
+    return 0;
 }
 
 }  // namespace camsim

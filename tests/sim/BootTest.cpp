@@ -67,7 +67,7 @@ TEST_F(BootTest, WithoutABootableChainTheRomBootLoaderEnumerates) {
         EXPECT_EQ(listing.path, std::string("sim:") + name + ":vid_04b4&pid_00f3:") << name;
         auto handle = open(name);
         ASSERT_TRUE(handle);
-        // Vendor requests stall; so does the RAM download for now.
+        // Vendor requests stall; so does a RAM download outside the controller's RAM.
         EXPECT_EQ(systemLoaded(*handle), veltrion::kUsbErrorPipe);
         std::vector<uint8_t> reply;
         EXPECT_EQ(in(*handle, vreq::kBootLoaderDownload, 0, 0, reply, 16, vreq::kBootTypeIn),

@@ -118,23 +118,23 @@ protected:
 
 TEST_F(FlashTest, ProgramAndEraseNeedSpiModeReadsDoNot) {
     EXPECT_EQ(read(kFx3Address, 2), (std::vector<uint8_t>{'C', 'Y'}));
-    EXPECT_EQ(program(0x080000, {0x00}), veltrion::kUsbErrorPipe);
-    EXPECT_EQ(erase(vreq::kFlashErase4K, 0x080000), veltrion::kUsbErrorPipe);
+    EXPECT_EQ(program(0x0B0000, {0x00}), veltrion::kUsbErrorPipe);
+    EXPECT_EQ(erase(vreq::kFlashErase4K, 0x0B0000), veltrion::kUsbErrorPipe);
 
     EXPECT_EQ(enterSpi(0), veltrion::kUsbErrorPipe);  // a V3 camera wants index 1
     ASSERT_EQ(enterSpi(1), 1);
     EXPECT_TRUE(bus->state("cam0").run.spiMode);
-    ASSERT_EQ(program(0x080010, {0x12, 0x34}), 2);
-    EXPECT_EQ(read(0x080010, 3), (std::vector<uint8_t>{0x12, 0x34, 0xFF}));
+    ASSERT_EQ(program(0x0B0010, {0x12, 0x34}), 2);
+    EXPECT_EQ(read(0x0B0010, 3), (std::vector<uint8_t>{0x12, 0x34, 0xFF}));
 
     std::vector<uint8_t> reply;
     ASSERT_EQ(in(*handle, vreq::kSpiModeLeave, 0, 0, reply, 1), 1);
-    EXPECT_EQ(program(0x080020, {0x00}), veltrion::kUsbErrorPipe);
+    EXPECT_EQ(program(0x0B0020, {0x00}), veltrion::kUsbErrorPipe);
 
     // Requests that do not fit the flash or a page stall.
     ASSERT_EQ(enterSpi(), 1);
     EXPECT_EQ(program(kFlashSize, {0x00}), veltrion::kUsbErrorPipe);
-    EXPECT_EQ(program(0x080000, std::vector<uint8_t>(257, 0)), veltrion::kUsbErrorPipe);
+    EXPECT_EQ(program(0x0B0000, std::vector<uint8_t>(257, 0)), veltrion::kUsbErrorPipe);
     int result = 0;
     read(kFlashSize - 1, 2, &result);
     EXPECT_EQ(result, veltrion::kUsbErrorPipe);
@@ -146,14 +146,14 @@ TEST_F(FlashTest, ProgramAndEraseNeedSpiModeReadsDoNot) {
     ASSERT_EQ(reset(*handle), 1);
     handle = open("cam0");
     EXPECT_FALSE(bus->state("cam0").run.spiMode);
-    EXPECT_EQ(program(0x080020, {0x00}), veltrion::kUsbErrorPipe);
+    EXPECT_EQ(program(0x0B0020, {0x00}), veltrion::kUsbErrorPipe);
 }
 
 TEST_F(FlashTest, OlderFirmwareIgnoresTheSpiModeIndex) {
     bus->add("v2", 0x0002, "", false);
     handle = open("v2");
     EXPECT_EQ(enterSpi(0), 1);
-    EXPECT_EQ(program(0x080000, {0x00}), 1);
+    EXPECT_EQ(program(0x0B0000, {0x00}), 1);
 }
 
 TEST_F(FlashTest, ErasesCountBySizeAndProgramsCountByPage) {
@@ -203,11 +203,11 @@ TEST_F(FlashTest, StatusFaults) {
 TEST_F(FlashTest, FailNextFailsOnlyThatRequestAndOnlyNTimes) {
     ASSERT_EQ(enterSpi(), 1);
     bus->fault("cam0", "fail-next", "c2:2");
-    EXPECT_EQ(program(0x080000, {0x00}), veltrion::kUsbErrorIo);
-    EXPECT_EQ(read(0x080000, 1), std::vector<uint8_t>{kErasedByte});  // other requests work
-    EXPECT_EQ(program(0x080000, {0x00}), veltrion::kUsbErrorIo);
-    EXPECT_EQ(read(0x080000, 1), std::vector<uint8_t>{kErasedByte});  // failed writes did nothing
-    EXPECT_EQ(program(0x080000, {0x00}), 1);
+    EXPECT_EQ(program(0x0B0000, {0x00}), veltrion::kUsbErrorIo);
+    EXPECT_EQ(read(0x0B0000, 1), std::vector<uint8_t>{kErasedByte});  // other requests work
+    EXPECT_EQ(program(0x0B0000, {0x00}), veltrion::kUsbErrorIo);
+    EXPECT_EQ(read(0x0B0000, 1), std::vector<uint8_t>{kErasedByte});  // failed writes did nothing
+    EXPECT_EQ(program(0x0B0000, {0x00}), 1);
     EXPECT_TRUE(bus->state("cam0").faults.failNext.empty());
     EXPECT_EQ(bus->stats("cam0").at("transfers-0xc2"), 3u);
 }
@@ -215,7 +215,7 @@ TEST_F(FlashTest, FailNextFailsOnlyThatRequestAndOnlyNTimes) {
 TEST_F(FlashTest, PowerLossAfterPagesTakesTheCameraOffTheBusUntilReplugged) {
     ASSERT_EQ(enterSpi(), 1);
     bus->fault("cam0", "power-loss-after-pages", "2");
-    EXPECT_EQ(program(0x080000, {0x01}), 1);
+    EXPECT_EQ(program(0x0B0000, {0x01}), 1);
     EXPECT_EQ(program(0x080100, {0x02}), 1);
     EXPECT_EQ(program(0x080200, {0x03}), veltrion::kUsbErrorNoDevice);
     EXPECT_EQ(status(), veltrion::kUsbErrorNoDevice);

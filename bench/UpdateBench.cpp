@@ -1,0 +1,77 @@
+// A forced firmware update of one simulated camera under the realistic timing
+// model: wall time, and what went over the wire. Usage: bench_update [fpga-bytes]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Bus.h"
+#include "manager/Veltrion2CamMgr.h"
+#include "tool/MakeFirmware.h"
+
+namespace {
+
+class QuietLogger : public veltrion::Logger {
+public:
+    QuietLogger() : Logger(0) {}
+
+protected:
+    void output(const char*) override {}
+};
+
+// Builds the newer firmware's image from make-firmware's component files.
+std::string buildImage(veltrion::Veltrion2CamMgr& mgr, const std::filesystem::path& dir, const std::string& fpgaSize) {
+    std::ostringstream printed;
+    camsim::makeFirmware({"make-firmware", "--group", "V3G", "--out", (dir / "parts").string(), "--fpga-size", fpgaSize},
+                         printed);
+    std::string last, line;
+    std::istringstream lines(printed.str());
+    while (std::getline(lines, line))
+        if (!line.empty()) last = line;
+    std::vector<std::string> args;
+    std::istringstream words(last);
+    for (std::string word; words >> word;) args.push_back(word);
+    args.push_back((dir / "update.img").string());
+    return mgr.createSingleImage(args) ? args.back() : std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string fpgaSize = argc > 1 ? argv[1] : "1048576";
+    char pattern[] = "/tmp/bench-update-XXXXXX";
+    if (!::mkdtemp(pattern)) return 1;
+    const std::filesystem::path dir = pattern;
+    const std::filesystem::path busDir = dir / "bus";
+    ::setenv("VELTRION_SIM", busDir.c_str(), 1);
+
+    int status = 0;
+    {
+        camsim::Bus bus(busDir);
+        bus.add("cam0");
+        veltrion::Veltrion2CamMgr mgr(true);
+        QuietLogger quiet;
+        mgr.setLogger(&quiet);
+        const std::string image = buildImage(mgr, dir, fpgaSize);
+        bus.set("cam0", "timing", "realistic");
+        const std::string path = bus.find("cam0").path;
+
+        const auto start = std::chrono::steady_clock::now();
+        bool updated = false;
+        const bool ok = mgr.updateCameraFirmware(true, updated, 0, 0, path, image);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        std::printf("forced update, realistic timing, FPGA component of %s bytes: %s in %.1f s\n", fpgaSize.c_str(),
+                    ok ? "done" : "FAILED", seconds);
+        for (const auto& [key, value] : bus.stats("cam0"))
+            if (value != 0) std::printf("  %-20s %llu\n", key.c_str(), static_cast<unsigned long long>(value));
+        status = ok ? 0 : 1;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+    return status;
+}

@@ -1,0 +1,137 @@
+#include "UpdateFixture.h"
+
+#include <fstream>
+
+#include "format/FlashMap.h"
+#include "format/Fx3BootImage.h"
+
+using namespace veltrion;
+
+namespace {
+
+// Garbles bytes inside an image region as a cut-off write would leave them.
+void damage(camsim::Bus& bus, const std::string& camera, uint32_t address) {
+    bus.writeFlash(camera, address, std::vector<uint8_t>(64, 0x5A));
+}
+
+}  // namespace
+
+TEST_F(UpdateTest, WithoutBootModeDevicesRecoveryReturnsAtOnce) {
+    bus.add("cam0");
+    mgr->setRecoveryWait(std::chrono::seconds(30));  // would be noticed
+    const uint8_t notAnImage[] = {1, 2, 3};
+    mgr->recoverAllCamsFX3(notAnImage, sizeof notAnImage);
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST_F(UpdateTest, BootChainCheckReadsWholeImages) {
+    bus.add("cam0");
+    EXPECT_TRUE(mgr->isDevFX3Valid(pathOf("cam0")));
+    // The boot loader's sections reach past any small window: damage its end.
+    damage(bus, "cam0", flashmap::kBootLoaderAddress + camsim::kFactoryBootLoaderSize - 1024);
+    const auto chain = mgr->inspectBootChain(pathOf("cam0"));
+    ASSERT_TRUE(chain);
+    EXPECT_FALSE(chain->bootLoaderValid);
+    EXPECT_TRUE(chain->fx3Valid);
+    EXPECT_FALSE(mgr->isDevFX3Valid(pathOf("cam0")));
+}
+
+TEST_F(UpdateTest, CameraWhoseBootLoaderWasCutInHalfComesBackWithoutAForcedUpdate) {
+    bus.add("cam0");
+    const std::string factory = image("factory", {"--group", "V3G", "--fx3", "C0.1.0.0", "--fpga", "F1.1.0.0",
+                                                  "--audio", "A1.1.0.0", "--isp", "I1.1.0.0", "--bootloader",
+                                                  "C0.1.0.0", "--backup-fx3", "C0.1.0.0"});
+    damage(bus, "cam0", flashmap::kBootLoaderAddress + camsim::kFactoryBootLoaderSize / 2);
+    bus.replug("cam0");
+    ASSERT_TRUE(bus.find("cam0").bootLoader);
+    EXPECT_EQ(mgr->getNumBrokenCameras(), 1);
+
+    bool anyUpdated = true;
+    ASSERT_TRUE(mgr->updateCameraFirmwareAllCams(factory, false, anyUpdated)) << log.text();
+    EXPECT_TRUE(log.contains("found westbridge cam"));
+    EXPECT_TRUE(log.contains("recovering invalid fx3 data. Previous error ignored."));
+    EXPECT_FALSE(anyUpdated);  // the versions it runs are the image's
+
+    bus.replug("cam0");
+    EXPECT_FALSE(bus.find("cam0").bootLoader);
+    EXPECT_EQ(mgr->getNumBrokenCameras(), 0);
+    EXPECT_TRUE(info("cam0").systemReady);
+}
+
+TEST_F(UpdateTest, PowerLossDuringTheBootLoaderWriteIsRecoveredByTheAllCamerasUpdate) {
+    bus.add("cam0");
+    const std::string newer = image("newer", {"--group", "V3G"});
+    // The backup FX3 takes about 480 pages; the boot loader 80 after it.
+    bus.fault("cam0", "power-loss-after-pages", "520");
+    bool updated = false;
+    EXPECT_FALSE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf("cam0"), newer));
+    bus.replug("cam0");
+    ASSERT_TRUE(bus.find("cam0").bootLoader);
+
+    log.clear();
+    bool anyUpdated = false;
+    ASSERT_TRUE(mgr->updateCameraFirmwareAllCams(newer, false, anyUpdated)) << log.text();
+    EXPECT_TRUE(anyUpdated);
+    ASSERT_TRUE(mgr->rebootAllVeltrion2Camera());
+    const CameraInfo after = info("cam0");
+    EXPECT_TRUE(after.systemReady);
+    EXPECT_EQ(after.fx3Version, packed("C0.2.0.0"));
+    EXPECT_EQ(after.fpgaVersion, packed("F1.2.0.0"));
+    const auto loader = bus.readFlash("cam0", flashmap::kBootLoaderAddress, flashmap::kBootLoaderRegionSize);
+    EXPECT_EQ(fx3ImageVersionText(loader).value_or(""), "C0.2.0.0");
+}
+
+TEST_F(UpdateTest, DownloadWhoseReadBackDiffersStopsThatDeviceOnly) {
+    bus.add("bad", 0x0003, "", true);
+    bus.add("good", 0x0003, "", true);
+    bus.fault("bad", "ram-readback-corrupt", "1");
+    const std::string newer = image("newer", {"--group", "V3G"});
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(mgr->openAndReadFile(newer, bytes));
+    mgr->recoverAllCamsFX3(bytes.data(), bytes.size());
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr::loadBootProgram - verify failed at offset"));
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr::recoverAllCamsFX3 - failed to bring up cam " + pathOf("bad") + "\n"));
+    EXPECT_TRUE(bus.find("bad").bootLoader);
+    EXPECT_FALSE(bus.find("good").bootLoader);
+    // The blank camera got its whole boot chain written and boots by itself.
+    bus.replug("good");
+    EXPECT_FALSE(bus.find("good").bootLoader);
+}
+
+TEST_F(UpdateTest, ImageWithAnInvalidFx3ComponentBringsUpNoDevice) {
+    bus.add("dead", 0x0003, "", true);
+    const std::string newer = image("newer", {"--group", "V3G"});
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(mgr->openAndReadFile(newer, bytes));
+    UpdatePackage package;
+    ASSERT_TRUE(mgr->parseUpdatePackage(bytes.data(), bytes.size(), package));
+    // Spoil the FX3 firmware's checksum inside otherwise valid component files.
+    std::vector<uint8_t> fx3 = package.fx3;
+    fx3[fx3.size() - 1] ^= 0xFF;
+    const auto fx3File = dir.path() / "newer" / "bad-fx3.img";
+    std::ofstream(fx3File, std::ios::binary).write(reinterpret_cast<const char*>(fx3.data()), static_cast<std::streamsize>(fx3.size()));
+    SingleImageSources sources;
+    sources.fx3Version = package.fx3Version;
+    sources.backupFx3Version = package.backupFx3Version;
+    sources.bootloaderVersion = package.bootloaderVersion;
+    const auto parts = dir.path() / "newer";
+    for (const auto& entry : std::filesystem::directory_iterator(parts)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("fpga_", 0) == 0) sources.fpgaFile = entry.path().string();
+        if (name.rfind("audio_", 0) == 0) sources.audioFile = entry.path().string();
+        if (name.rfind("isp_", 0) == 0) sources.ispFile = entry.path().string();
+        if (name.rfind("bootloader_", 0) == 0) sources.bootloaderFile = entry.path().string();
+        if (name.rfind("backup-fx3_", 0) == 0) sources.backupFx3File = entry.path().string();
+    }
+    sources.fx3File = fx3File.string();
+    sources.jsonFile = (parts / "features.json").string();
+    sources.outputFile = (dir.path() / "badfx3.img").string();
+    ASSERT_TRUE(mgr->createSingleImage(sources)) << log.text();
+    ASSERT_TRUE(mgr->openAndReadFile(sources.outputFile, bytes));
+
+    log.clear();
+    mgr->recoverAllCamsFX3(bytes.data(), bytes.size());
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr::loadBootProgram - invalid fx3 data\n"));
+    EXPECT_TRUE(log.contains("as no live cam\n"));
+    EXPECT_TRUE(bus.find("dead").bootLoader);
+}
