@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "  replug NAME\n"
     "  stats NAME\n"
     "  set NAME KEY VALUE     (streaming 0|1, usb-type N, ext-power N, system-loaded auto|0|1,\n"
-    "                          timing zero|realistic)\n"
+    "                          timing zero|realistic, sensor-temp T|T0,T1,T2)\n"
     "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
     "                          busy-stuck, ram-readback-corrupt 0|1; power-loss-after-pages N;\n"
     "                          fail-next REQ:N)\n"
