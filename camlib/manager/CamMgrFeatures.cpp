@@ -8,8 +8,8 @@
 
 #include "ByteLayout.h"
 #include "DeviceSession.h"
+#include "ImageSelection.h"
 #include "Veltrion2CamMgr.h"
-#include "device/CameraIdentity.h"
 
 namespace veltrion {
 
@@ -25,22 +25,6 @@ constexpr uint16_t kJsonAddrHigh = flash::addrHigh(flashmap::kJsonAddress);
 constexpr uint16_t kJsonAddrLow = flash::addrLow(flashmap::kJsonAddress);
 constexpr size_t kJsonLengthOffset = 2;
 constexpr uint32_t kJsonTextInFirstPage = kPageSize - flash::kJsonHeaderSize;
-
-// The entry of a unified package made for the given camera: the exact
-// identity, or else the only other identity of the same firmware group.
-int selectPackageEntry(const UnifiedPackage& package, uint16_t vendorId, uint16_t productId) {
-    const std::string wanted = getFwGroupFromVidPid(vendorId, productId);
-    int remembered = -1;
-    int groupMatches = 0;
-    for (size_t i = 0; i < package.imageCount(); ++i) {
-        const std::string group = getFwGroupFromVidPid(package.vendorIds[i], package.productIds[i]);
-        if (group.empty() || group != wanted) continue;
-        if (package.vendorIds[i] == vendorId && package.productIds[i] == productId) return static_cast<int>(i);
-        ++groupMatches;
-        remembered = static_cast<int>(i);
-    }
-    return groupMatches == 1 ? remembered : -1;
-}
 
 bool startsWith(const std::vector<uint8_t>& bytes, std::string_view magic) {
     return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
@@ -183,7 +167,7 @@ bool Veltrion2CamMgr::extractJsonStr(uint16_t vendorId, uint16_t productId, cons
     if (startsWith(file, unifiedimage::kMagic)) {
         UnifiedPackage unified;
         const int entry = parseUpdatePackage(file.data(), file.size(), unified)
-                              ? selectPackageEntry(unified, vendorId, productId)
+                              ? chooseImageForCamera(unified, vendorId, productId).index
                               : -1;
         if (entry < 0) {
             logger_->log(kLogError, "updateCameraFirmware: failed to select firmware from package\n");
