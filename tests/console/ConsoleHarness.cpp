@@ -20,13 +20,18 @@ const std::string kToolProgram = VELTRION_BIN_DIR "/VemtoK4UtilsExe";
 constexpr const char* kSimVariable = "VELTRION_SIM";
 constexpr int kExecFailedStatus = 127;
 
-// The test's own environment without any bus the caller may have set.
+constexpr const char* kStateVariable = "XDG_STATE_HOME";
+
+// The test's own environment without any bus or state folder the caller may
+// have set: the tool's backups of configuration blocks must not land in the
+// user's real state folder.
 std::vector<std::string> cleanEnvironment() {
     std::vector<std::string> env;
-    const std::string prefix = std::string(kSimVariable) + "=";
+    const std::string simPrefix = std::string(kSimVariable) + "=";
+    const std::string statePrefix = std::string(kStateVariable) + "=";
     for (char** entry = environ; entry && *entry; ++entry) {
         std::string text(*entry);
-        if (text.rfind(prefix, 0) != 0) env.push_back(text);
+        if (text.rfind(simPrefix, 0) != 0 && text.rfind(statePrefix, 0) != 0) env.push_back(text);
     }
     return env;
 }
@@ -112,6 +117,7 @@ RunResult SimulatedBus::sim(const std::vector<std::string>& args) const {
 RunResult SimulatedBus::tool(const std::vector<std::string>& args) const {
     std::vector<std::string> env = cleanEnvironment();
     env.push_back(std::string(kSimVariable) + "=" + bus_);
+    env.push_back(std::string(kStateVariable) + "=" + root_ + "/state");
     return runProgram(kToolProgram, args, env, root_);
 }
 

@@ -28,13 +28,18 @@ class UpdateTest : public ::testing::Test {
 protected:
     UpdateTest() : bus(dir.path() / "bus") {
         ::setenv("VELTRION_SIM", (dir.path() / "bus").c_str(), 1);
+        // Backups of rewritten configuration blocks stay in the test's folder.
+        ::setenv("XDG_STATE_HOME", (dir.path() / "state").c_str(), 1);
         mgr = std::make_unique<veltrion::Veltrion2CamMgr>(true);
         mgr->setLogger(&log);
         mgr->setProgressCallback(&progress);
         mgr->setRetryPause(std::chrono::milliseconds(1));
         mgr->setRecoveryWait(std::chrono::milliseconds(0));
     }
-    ~UpdateTest() override { ::unsetenv("VELTRION_SIM"); }
+    ~UpdateTest() override {
+        ::unsetenv("VELTRION_SIM");
+        ::unsetenv("XDG_STATE_HOME");
+    }
 
     std::string image(const std::string& name, const std::vector<std::string>& options) {
         const std::string path = testimages::buildSingleImage(*mgr, dir.path(), name, options);

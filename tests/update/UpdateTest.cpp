@@ -1,5 +1,7 @@
 #include "UpdateFixture.h"
 
+#include <algorithm>
+
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"
 
@@ -197,4 +199,34 @@ TEST_F(UpdateTest, UnifiedPackagesAreResolvedPerCameraEverywhere) {
     ASSERT_TRUE(mgr->getListOfAvailableFirmwares(0x3a7c, 0x8003, ids, own, package));
     EXPECT_EQ(ids, std::vector<std::string>{"3a7c:0003"});
     EXPECT_EQ(own, "3a7c:8003");
+}
+
+TEST_F(UpdateTest, LookupTableAndAlignmentOfTheCamerasSerialAreWritten) {
+    bus.add("cam0");
+    bus.add("cam1");
+    const std::string serial = bus.find("cam0").serial;
+    const std::string withLut = image("lut", {"--group", "V3G", "--lut", "ABCDEF012345", "--lut", serial});
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(mgr->openAndReadFile(withLut, bytes));
+    UpdatePackage package;
+    ASSERT_TRUE(mgr->parseUpdatePackage(bytes.data(), bytes.size(), package));
+    ASSERT_EQ(package.serialNumbers.size(), 2u);
+
+    bool updated = false;
+    ASSERT_TRUE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf("cam0"), withLut)) << log.text();
+    EXPECT_TRUE(log.contains("found: mathcing serial " + serial + " - updating LUT, alignment data"));
+    const auto lut = bus.readFlash("cam0", flashmap::kLutAddress, flashmap::kLutSize);
+    const auto expected = package.lookupTable(1);
+    EXPECT_TRUE(std::equal(lut.begin(), lut.end(), expected.begin(), expected.end()));
+    CamConfigBlock block;
+    ASSERT_TRUE(mgr->getVeltrion2CamConfigBlock(block, pathOf("cam0")));
+    for (size_t i = 0; i < block.ctg.size(); ++i) EXPECT_EQ(block.ctg[i], package.alignmentData[1][i]) << i;
+    EXPECT_EQ(block.serialNumber.substr(0, serial.size()), serial);  // the rest of the block survived
+
+    // A camera whose serial the image does not carry keeps its table.
+    log.clear();
+    const auto before = bus.readFlash("cam1", flashmap::kLutAddress, flashmap::kLutSize);
+    ASSERT_TRUE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf("cam1"), withLut));
+    EXPECT_TRUE(log.contains("LUT not updated because no LUT for serial " + bus.find("cam1").serial + " found"));
+    EXPECT_EQ(bus.readFlash("cam1", flashmap::kLutAddress, flashmap::kLutSize), before);
 }
