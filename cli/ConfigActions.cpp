@@ -47,8 +47,7 @@ bool displayConfigBlock(const std::string& selector, Veltrion2CamMgr& mgr) {
     if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
 
     Logger& log = mgr.logger();
-    const unsigned first = all ? 0 : index;
-    const unsigned last = all ? static_cast<unsigned>(paths.size()) : index + 1;
+    const auto [first, last] = selectedPositions(paths, all, index);
     bool ok = true;
     bool shownAny = false;
     for (unsigned position = first; position < last; ++position) {
@@ -100,8 +99,7 @@ bool readCalibration(const std::string& selector, Veltrion2CamMgr& mgr) {
     unsigned index = 0;
     if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
 
-    const unsigned first = all ? 0 : index;
-    const unsigned last = all ? static_cast<unsigned>(paths.size()) : index + 1;
+    const auto [first, last] = selectedPositions(paths, all, index);
     for (unsigned position = first; position < last; ++position) {
         CalibrationParams params;
         if (!mgr.getCalibrationParam(paths[position], params)) return false;

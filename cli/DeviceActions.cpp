@@ -61,8 +61,7 @@ bool displayDeviceInfo(const std::string& selector, Veltrion2CamMgr& mgr) {
     if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
 
     Logger& log = mgr.logger();
-    const unsigned first = all ? 0 : index;
-    const unsigned last = all ? static_cast<unsigned>(paths.size()) : index + 1;
+    const auto [first, last] = selectedPositions(paths, all, index);
     bool ok = true;
     bool shownAny = false;
     for (unsigned position = first; position < last; ++position) {

@@ -35,8 +35,7 @@ bool displayFeatureValues(const std::string& selector, const std::vector<int>& i
         requests.push_back({static_cast<uint16_t>(ids[i]), static_cast<uint16_t>(lengths[i]), {}});
     }
 
-    const unsigned first = all ? 0 : index;
-    const unsigned last = all ? static_cast<unsigned>(paths.size()) : index + 1;
+    const auto [first, last] = selectedPositions(paths, all, index);
     for (unsigned position = first; position < last; ++position) {
         if (!mgr.getValuesFromFeatureIDs(paths[position], requests)) {
             log.log(kLogError, "displayFeatureValues: failed on transfer\n");
