@@ -31,22 +31,36 @@ bool copyBytes(std::span<const uint8_t> source, std::vector<uint8_t>& target) {
     }
 }
 
-bool hasMagic(const ByteReader& reader, std::string_view magic) {
-    const auto found = reader.bytes(0, magic.size());
-    return found && std::equal(found->begin(), found->end(), magic.begin());
-}
-
-void logBadMagic(std::span<const uint8_t> file, const char* expected, Logger& logger) {
-    logger.log(kLogError,
-               "Veltrion2CamMgr::parseUpdatePackage - invalid package magic \"%c%c%c%c\" expecting \"%s\"\n",
-               file[0], file[1], file[2], file[3], expected);
-}
-
-void logBadVersion(unsigned found, unsigned expected, Logger& logger) {
-    logger.log(kLogError,
-               "Veltrion2CamMgr::parseUpdatePackage - unsupported image header version 0x%02x, expected version "
-               "0x%02x\n",
-               found, expected);
+// The checks both formats begin with, in their order: a buffer, the fixed
+// header's size, the magic and the header version.
+bool checkLeadingFields(std::span<const uint8_t> file, size_t fixedHeaderSize, std::string_view magic,
+                        size_t versionOffset, uint16_t expectedVersion, Logger& logger) {
+    if (file.data() == nullptr || file.empty()) {
+        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package - buf %p, size %u\n",
+                   static_cast<const void*>(file.data()), static_cast<unsigned>(file.size()));
+        return false;
+    }
+    if (file.size() < fixedHeaderSize) {
+        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package size. header size < %d\n",
+                   static_cast<int>(fixedHeaderSize));
+        return false;
+    }
+    if (!std::equal(magic.begin(), magic.end(), file.begin())) {
+        const std::string expected(magic);
+        logger.log(kLogError,
+                   "Veltrion2CamMgr::parseUpdatePackage - invalid package magic \"%c%c%c%c\" expecting \"%s\"\n",
+                   file[0], file[1], file[2], file[3], expected.c_str());
+        return false;
+    }
+    const uint16_t headerVersion = *ByteReader(file).le16(versionOffset);
+    if (headerVersion != expectedVersion) {
+        logger.log(kLogError,
+                   "Veltrion2CamMgr::parseUpdatePackage - unsupported image header version 0x%02x, expected version "
+                   "0x%02x\n",
+                   headerVersion, expectedVersion);
+        return false;
+    }
+    return true;
 }
 
 // The header length field must describe the header exactly and the header
@@ -194,26 +208,9 @@ bool checkVmComponentsApart(const UpdatePackage& package, Logger& logger) {
 
 bool parseSingleImage(std::span<const uint8_t> file, UpdatePackage& package, Logger& logger) {
     using namespace singleimage;
-    if (file.data() == nullptr || file.empty()) {
-        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package - buf %p, size %u\n",
-                   static_cast<const void*>(file.data()), static_cast<unsigned>(file.size()));
+    if (!checkLeadingFields(file, kFixedHeaderSize, kMagic, kHeaderVersionOffset, kHeaderVersion, logger))
         return false;
-    }
-    if (file.size() < kFixedHeaderSize) {
-        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package size. header size < %d\n",
-                   static_cast<int>(kFixedHeaderSize));
-        return false;
-    }
     const ByteReader reader(file);
-    if (!hasMagic(reader, kMagic)) {
-        logBadMagic(file, "VLTN", logger);
-        return false;
-    }
-    const uint16_t headerVersion = *reader.le16(kHeaderVersionOffset);
-    if (headerVersion != kHeaderVersion) {
-        logBadVersion(headerVersion, kHeaderVersion, logger);
-        return false;
-    }
     const uint32_t lutCount = *reader.le32(kLutCountOffset);
     const uint32_t headerLength = *reader.le32(kHeaderLengthOffset);
     if (!checkHeaderLength(headerSize(lutCount), headerLength, file.size(), logger)) return false;
@@ -324,26 +321,9 @@ bool parseSingleImage(std::span<const uint8_t> file, UpdatePackage& package, Log
 
 bool parseUnified(std::span<const uint8_t> file, UnifiedPackage& package, Logger& logger) {
     using namespace unifiedimage;
-    if (file.data() == nullptr || file.empty()) {
-        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package - buf %p, size %u\n",
-                   static_cast<const void*>(file.data()), static_cast<unsigned>(file.size()));
+    if (!checkLeadingFields(file, kFixedHeaderSize, kMagic, kHeaderVersionOffset, kHeaderVersion, logger))
         return false;
-    }
-    if (file.size() < kFixedHeaderSize) {
-        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid package size. header size < %d\n",
-                   static_cast<int>(kFixedHeaderSize));
-        return false;
-    }
     const ByteReader reader(file);
-    if (!hasMagic(reader, kMagic)) {
-        logBadMagic(file, "VUNI", logger);
-        return false;
-    }
-    const uint16_t headerVersion = *reader.le16(kHeaderVersionOffset);
-    if (headerVersion != kHeaderVersion) {
-        logBadVersion(headerVersion, kHeaderVersion, logger);
-        return false;
-    }
     const uint32_t imageCount = *reader.le32(kImageCountOffset);
     const uint32_t headerLength = *reader.le32(kHeaderLengthOffset);
     if (!checkHeaderLength(headerSize(imageCount), headerLength, file.size(), logger)) return false;
