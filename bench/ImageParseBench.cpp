@@ -36,20 +36,20 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 }
 
 std::vector<uint8_t> vmComponent(const std::string& name, uint32_t address, size_t size) {
-    veltrion::ComponentSpec spec;
-    spec.fileName = name;
-    spec.flashAddress = address;
-    spec.totalLength = size;
-    spec.seed = size;
-    return *veltrion::buildComponent(spec);
+    veltrion::ComponentRecipe recipe;
+    recipe.fileName = name;
+    recipe.flashAddress = address;
+    recipe.totalLength = size;
+    recipe.seed = size;
+    return *veltrion::buildComponent(recipe);
 }
 
 std::vector<uint8_t> fx3Image(size_t size) {
-    veltrion::Fx3ImageSpec spec;
-    spec.versionText = "C0.1.0.0";
-    spec.imageSize = size;
-    spec.seed = size;
-    return *veltrion::buildFx3BootImage(spec);
+    veltrion::Fx3ImageRecipe recipe;
+    recipe.versionText = "C0.1.0.0";
+    recipe.imageSize = size;
+    recipe.seed = size;
+    return *veltrion::buildFx3BootImage(recipe);
 }
 
 }  // namespace

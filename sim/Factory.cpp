@@ -21,25 +21,25 @@ constexpr const char* kFactoryIspVersion = "I1.1.0.0";
 constexpr const char* kFactoryAudioVersion = "A1.1.0.0";
 
 std::vector<uint8_t> makeFx3Image(const char* kind, const std::string& version, size_t size) {
-    veltrion::Fx3ImageSpec spec;
-    spec.versionText = version;
-    spec.imageSize = size;
-    spec.seed = veltrion::seedFromText(std::string(kind) + ":" + version);
-    auto image = veltrion::buildFx3BootImage(spec);
+    veltrion::Fx3ImageRecipe recipe;
+    recipe.versionText = version;
+    recipe.imageSize = size;
+    recipe.seed = veltrion::seedFromText(std::string(kind) + ":" + version);
+    auto image = veltrion::buildFx3BootImage(recipe);
     if (!image) throw SimError(std::string("cannot build ") + kind + " image of " + std::to_string(size) + " bytes");
     return std::move(*image);
 }
 
 std::vector<uint8_t> makeComponent(const char* kind, const char* tag, const std::string& version, uint32_t address,
                                    size_t size) {
-    veltrion::ComponentSpec spec;
-    spec.fileName = std::string(kind) + "_" + version + ".bin";
-    spec.flashAddress = address;
-    spec.totalLength = size;
-    spec.tag = tag;
-    spec.seed = veltrion::seedFromText(spec.fileName);
-    auto component = veltrion::buildComponent(spec);
-    if (!component) throw SimError("cannot build component " + spec.fileName);
+    veltrion::ComponentRecipe recipe;
+    recipe.fileName = std::string(kind) + "_" + version + ".bin";
+    recipe.flashAddress = address;
+    recipe.totalLength = size;
+    recipe.tag = tag;
+    recipe.seed = veltrion::seedFromText(recipe.fileName);
+    auto component = veltrion::buildComponent(recipe);
+    if (!component) throw SimError("cannot build component " + recipe.fileName);
     return std::move(*component);
 }
 

@@ -69,15 +69,15 @@ std::vector<uint8_t> encodeComponent(const ComponentHeader& header, std::span<co
     return out;
 }
 
-std::optional<std::vector<uint8_t>> buildComponent(const ComponentSpec& spec) {
-    if (spec.totalLength < kHeaderSize || spec.fileName.size() > kFileNameMaxLength) return std::nullopt;
-    std::vector<uint8_t> body(spec.totalLength - kHeaderSize);
-    fillPseudoRandom(body, spec.seed);
+std::optional<std::vector<uint8_t>> buildComponent(const ComponentRecipe& recipe) {
+    if (recipe.totalLength < kHeaderSize || recipe.fileName.size() > kFileNameMaxLength) return std::nullopt;
+    std::vector<uint8_t> body(recipe.totalLength - kHeaderSize);
+    fillPseudoRandom(body, recipe.seed);
     ComponentHeader header;
-    header.reserved = spec.reserved;
-    header.flashAddress = spec.flashAddress;
-    header.tag = spec.tag;
-    header.fileName = spec.fileName;
+    header.reserved = recipe.reserved;
+    header.flashAddress = recipe.flashAddress;
+    header.tag = recipe.tag;
+    header.fileName = recipe.fileName;
     return encodeComponent(header, body);
 }
 

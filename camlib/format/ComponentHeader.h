@@ -74,7 +74,7 @@ std::optional<std::string> versionTextFromFileName(const std::string& fileName);
 std::vector<uint8_t> encodeComponent(const ComponentHeader& header, std::span<const uint8_t> body);
 
 // A generated component of totalLength bytes with a deterministic body.
-struct ComponentSpec {
+struct ComponentRecipe {
     std::string fileName;
     uint32_t flashAddress = 0;
     size_t totalLength = 0;  // including the header, at least 256
@@ -84,6 +84,6 @@ struct ComponentSpec {
 };
 
 // Nothing when totalLength is below 256 or the name does not fit its field.
-std::optional<std::vector<uint8_t>> buildComponent(const ComponentSpec& spec);
+std::optional<std::vector<uint8_t>> buildComponent(const ComponentRecipe& recipe);
 
 }  // namespace veltrion

@@ -123,16 +123,16 @@ std::optional<std::vector<uint8_t>> encodeFx3BootImage(const std::vector<Fx3Sect
     return out;
 }
 
-std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageSpec& spec) {
-    const std::string marker = std::string(kVersionMarker) + spec.versionText;
+std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageRecipe& recipe) {
+    const std::string marker = std::string(kVersionMarker) + recipe.versionText;
     // Header, terminating section and checksum around the sections.
     constexpr size_t kFrame = kHeaderSize + kSectionHeaderSize + kChecksumSize;
     const size_t minFirstSection = kVersionMarkerOffset + marker.size() + 1;
-    if (spec.imageSize % kWordSize != 0 || spec.imageSize < kFrame + kSectionHeaderSize + minFirstSection)
+    if (recipe.imageSize % kWordSize != 0 || recipe.imageSize < kFrame + kSectionHeaderSize + minFirstSection)
         return std::nullopt;
 
     // Split the space evenly into sections of about kGeneratedSectionSize.
-    const size_t space = spec.imageSize - kFrame;
+    const size_t space = recipe.imageSize - kFrame;
     const size_t count = std::max<size_t>(1, (space + kGeneratedSectionSize + kSectionHeaderSize - 1) /
                                                  (kGeneratedSectionSize + kSectionHeaderSize));
     const size_t payload = space - count * kSectionHeaderSize;
@@ -140,12 +140,12 @@ std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageSpec& spec) 
     if (share < minFirstSection) return std::nullopt;
 
     std::vector<Fx3SectionData> sections(count);
-    uint32_t address = spec.loadAddress;
+    uint32_t address = recipe.loadAddress;
     for (size_t i = 0; i < count; ++i) {
         const size_t length = i + 1 < count ? share : payload - share * (count - 1);
         sections[i].loadAddress = address;
         sections[i].data.resize(length);
-        fillPseudoRandom(sections[i].data, spec.seed + i);
+        fillPseudoRandom(sections[i].data, recipe.seed + i);
         address += static_cast<uint32_t>(length);
     }
     std::vector<uint8_t>& first = sections.front().data;
@@ -153,7 +153,7 @@ std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageSpec& spec) 
     first[kVersionMarkerOffset + marker.size()] = 0;
     // Execution starts right after the version text, inside the first section.
     const uint32_t entryPoint =
-        spec.loadAddress + static_cast<uint32_t>((minFirstSection + kWordSize - 1) / kWordSize * kWordSize);
+        recipe.loadAddress + static_cast<uint32_t>((minFirstSection + kWordSize - 1) / kWordSize * kWordSize);
     return encodeFx3BootImage(sections, entryPoint);
 }
 

@@ -98,7 +98,7 @@ std::optional<std::vector<uint8_t>> encodeFx3BootImage(const std::vector<Fx3Sect
 
 // A generated firmware image of exactly imageSize bytes: the version marker
 // in the first section and deterministic filler "code" everywhere else.
-struct Fx3ImageSpec {
+struct Fx3ImageRecipe {
     std::string versionText;
     size_t imageSize = 0;  // a multiple of 4
     uint64_t seed = 0;
@@ -106,6 +106,6 @@ struct Fx3ImageSpec {
 };
 
 // Nothing when the size is not a multiple of 4 or too small for the marker.
-std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageSpec& spec);
+std::optional<std::vector<uint8_t>> buildFx3BootImage(const Fx3ImageRecipe& recipe);
 
 }  // namespace veltrion

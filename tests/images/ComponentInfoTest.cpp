@@ -15,13 +15,13 @@ using namespace veltrion::images;
 namespace {
 
 Bytes component(const std::string& name, uint32_t address = 0x0D0000) {
-    veltrion::ComponentSpec spec;
-    spec.fileName = name;
-    spec.flashAddress = address;
-    spec.totalLength = 1000;
-    spec.tag = "ABCDEF";
-    spec.reserved = 0x11223344;
-    return *veltrion::buildComponent(spec);
+    veltrion::ComponentRecipe recipe;
+    recipe.fileName = name;
+    recipe.flashAddress = address;
+    recipe.totalLength = 1000;
+    recipe.tag = "ABCDEF";
+    recipe.reserved = 0x11223344;
+    return *veltrion::buildComponent(recipe);
 }
 
 }  // namespace
@@ -85,10 +85,10 @@ TEST(VersionFromFileName, TextBetweenLastUnderscoreAndLastDot) {
 }
 
 TEST(Fx3BootImageCheck, ValidImagePassesAndEachFaultHasItsLine) {
-    veltrion::Fx3ImageSpec spec;
-    spec.versionText = "C0.1.2.3";
-    spec.imageSize = 4096;
-    const Bytes good = *veltrion::buildFx3BootImage(spec);
+    veltrion::Fx3ImageRecipe recipe;
+    recipe.versionText = "C0.1.2.3";
+    recipe.imageSize = 4096;
+    const Bytes good = *veltrion::buildFx3BootImage(recipe);
     CapturingLogger log;
     EXPECT_TRUE(isValidFx3Data(good.data(), good.size(), log));
     EXPECT_EQ(log.text(), "");

@@ -51,21 +51,21 @@ void putLe16(Bytes& b, size_t at, uint16_t v) {
 namespace {
 
 Bytes vmComponent(const std::string& name, uint32_t address, size_t size, uint64_t seed) {
-    veltrion::ComponentSpec spec;
-    spec.fileName = name;
-    spec.flashAddress = address;
-    spec.totalLength = size;
-    spec.tag = "TAG123";
-    spec.seed = seed;
-    return *veltrion::buildComponent(spec);
+    veltrion::ComponentRecipe recipe;
+    recipe.fileName = name;
+    recipe.flashAddress = address;
+    recipe.totalLength = size;
+    recipe.tag = "TAG123";
+    recipe.seed = seed;
+    return *veltrion::buildComponent(recipe);
 }
 
 Bytes fx3Image(const std::string& version, size_t size, uint64_t seed) {
-    veltrion::Fx3ImageSpec spec;
-    spec.versionText = version;
-    spec.imageSize = size;
-    spec.seed = seed;
-    return *veltrion::buildFx3BootImage(spec);
+    veltrion::Fx3ImageRecipe recipe;
+    recipe.versionText = version;
+    recipe.imageSize = size;
+    recipe.seed = seed;
+    return *veltrion::buildFx3BootImage(recipe);
 }
 
 Bytes md5(const uint8_t* data, size_t length) {

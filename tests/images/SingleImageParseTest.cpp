@@ -16,12 +16,12 @@ using veltrion::UpdatePackage;
 namespace {
 
 Bytes vm(const std::string& name, uint32_t address, size_t size) {
-    veltrion::ComponentSpec spec;
-    spec.fileName = name;
-    spec.flashAddress = address;
-    spec.totalLength = size;
-    spec.seed = 9;
-    return *veltrion::buildComponent(spec);
+    veltrion::ComponentRecipe recipe;
+    recipe.fileName = name;
+    recipe.flashAddress = address;
+    recipe.totalLength = size;
+    recipe.seed = 9;
+    return *veltrion::buildComponent(recipe);
 }
 
 HandImage twoCameras() {
@@ -244,10 +244,10 @@ const Refusal kSingleRefusals[] = {
     {"Fx3LongerThanItsRegion",
      [] {
          return withComponents([](Components& c) {
-             veltrion::Fx3ImageSpec spec;
-             spec.versionText = "C0.1.2.3";
-             spec.imageSize = 0x70004;
-             c.fx3 = *veltrion::buildFx3BootImage(spec);
+             veltrion::Fx3ImageRecipe recipe;
+             recipe.versionText = "C0.1.2.3";
+             recipe.imageSize = 0x70004;
+             c.fx3 = *veltrion::buildFx3BootImage(recipe);
          });
      },
      "fx3 component of 458756 bytes does not fit its flash region of 458752 bytes\n"},

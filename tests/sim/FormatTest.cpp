@@ -13,11 +13,11 @@ namespace {
 using namespace veltrion;
 
 std::vector<uint8_t> sampleImage(const std::string& version = "C0.1.2.3", size_t size = 40 * 1024) {
-    Fx3ImageSpec spec;
-    spec.versionText = version;
-    spec.imageSize = size;
-    spec.seed = 7;
-    return buildFx3BootImage(spec).value();
+    Fx3ImageRecipe recipe;
+    recipe.versionText = version;
+    recipe.imageSize = size;
+    recipe.seed = 7;
+    return buildFx3BootImage(recipe).value();
 }
 
 void putLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
@@ -44,10 +44,10 @@ TEST(Fx3BootImage, BuildsAnImageThatReadsBack) {
 TEST(Fx3BootImage, IsDeterministicPerSeedAndVersion) {
     EXPECT_EQ(sampleImage(), sampleImage());
     EXPECT_NE(sampleImage("C0.1.2.3"), sampleImage("C0.1.2.4"));
-    Fx3ImageSpec spec{"X1.0.0.0", 8 * 1024, 1};
-    const auto a = buildFx3BootImage(spec);
-    spec.seed = 2;
-    EXPECT_NE(a, buildFx3BootImage(spec));
+    Fx3ImageRecipe recipe{"X1.0.0.0", 8 * 1024, 1};
+    const auto a = buildFx3BootImage(recipe);
+    recipe.seed = 2;
+    EXPECT_NE(a, buildFx3BootImage(recipe));
 }
 
 TEST(Fx3BootImage, RefusesSizesItCannotBuild) {
