@@ -3,16 +3,22 @@
 // camera leaving and coming back, and the refusal to run without the preload.
 
 #include <fcntl.h>
+#include <glib.h>
 #include <libusb.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/ioctl.h>
 #include <linux/usbdevice_fs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "BridgeFixture.h"
+
+extern char** environ;
 
 namespace veltrion::realports::test {
 namespace {
@@ -66,6 +72,39 @@ TEST_F(BridgeTest, RefusesToRunWithoutThePreload) {
     ::unsetenv("LD_PRELOAD");
     EXPECT_THROW(UsbBridge{dir.path()}, std::runtime_error);
     ::setenv("LD_PRELOAD", preload.c_str(), 1);
+}
+
+// The pid of a process that has ended.
+pid_t endedProcess() {
+    char program[] = "/bin/true";
+    char* argv[] = {program, nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0) return 0;
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+std::filesystem::path makeTestbedRoot() {
+    std::string pattern = (std::filesystem::path(g_get_tmp_dir()) / "umockdev.XXXXXX").string();
+    return ::mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::path();
+}
+
+TEST_F(BridgeTest, TestbedsLeftByEndedBridgesAreRemoved) {
+    const auto abandoned = makeTestbedRoot();
+    const auto foreign = makeTestbedRoot();
+    ASSERT_FALSE(abandoned.empty() || foreign.empty());
+    const pid_t ended = endedProcess();
+    ASSERT_GT(ended, 0);
+    std::ofstream(abandoned / ".veltrion-bridge-owner") << ended << "\n";
+    startBridge();
+    EXPECT_FALSE(std::filesystem::exists(abandoned));
+    // Not a bridge's: some other program's testbed, left alone.
+    EXPECT_TRUE(std::filesystem::exists(foreign));
+    const std::string root = bridge->rootDir();
+    EXPECT_TRUE(std::filesystem::exists(root));
+    bridge.reset();
+    EXPECT_FALSE(std::filesystem::exists(root));
+    std::filesystem::remove_all(foreign);
 }
 
 TEST_F(BridgeTest, SysfsShowsWhatTheKernelWould) {

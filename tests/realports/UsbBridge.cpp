@@ -9,6 +9,7 @@
 #include "Preload.h"
 #include "Registry.h"
 #include "SimUsbPort.h"
+#include "TestbedRoots.h"
 #include "device/CameraIdentity.h"
 
 namespace veltrion::realports {
@@ -189,12 +190,13 @@ int UsbBridge::portFor(const std::string& camera) {
 int UsbBridge::nextDeviceNumber() const {
     // Addresses go up with every enumeration and wrap, skipping those in use.
     int number = lastDeviceNumber_;
-    for (;;) {
+    for (int tried = kFirstDeviceNumber; tried <= kLastDeviceNumber; ++tried) {
         number = number >= kLastDeviceNumber ? kFirstDeviceNumber : number + 1;
         const bool used = std::any_of(attached_.begin(), attached_.end(),
                                       [number](const auto& entry) { return entry.second.place.deviceNumber == number; });
         if (!used) return number;
     }
+    throw std::runtime_error("no free device number on the bridged bus");
 }
 
 std::optional<NodeBinding> UsbBridge::bind(const std::string& devNode) {

@@ -104,7 +104,7 @@ void UsbfsHandler::handle(UMockdevIoctlClient* ioctlClient) {
         case USBDEVFS_SUBMITURB: return submitUrb(client, ioctlClient);
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY: return reapUrb(client, ioctlClient);
-        case USBDEVFS_DISCARDURB: return discardUrb(client, ioctlClient);
+        case USBDEVFS_DISCARDURB: return discardUrb(ioctlClient);
         case USBDEVFS_CONTROL: return control(client, ioctlClient);
         default:
             // Claiming, resets, bulk and the rest are not what the vendor
@@ -167,9 +167,8 @@ void UsbfsHandler::reapUrb(Client& client, UMockdevIoctlClient* ioctlClient) {
     complete(ioctlClient, 0);
 }
 
-void UsbfsHandler::discardUrb(Client& client, UMockdevIoctlClient* ioctlClient) {
+void UsbfsHandler::discardUrb(UMockdevIoctlClient* ioctlClient) {
     // Completed URBs cannot be discarded; they stay to be reaped.
-    (void)client;
     complete(ioctlClient, -1, EINVAL);
 }
 

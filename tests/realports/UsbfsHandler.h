@@ -69,7 +69,7 @@ private:
     void capabilities(UMockdevIoctlClient* ioctlClient);
     void submitUrb(Client& client, UMockdevIoctlClient* ioctlClient);
     void reapUrb(Client& client, UMockdevIoctlClient* ioctlClient);
-    void discardUrb(Client& client, UMockdevIoctlClient* ioctlClient);
+    void discardUrb(UMockdevIoctlClient* ioctlClient);
     void control(Client& client, UMockdevIoctlClient* ioctlClient);
     // One control transfer on the client's device: bytes or a negative UsbError.
     int transfer(Client& client, const uint8_t* setup, uint8_t* data);
