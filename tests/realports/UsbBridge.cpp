@@ -17,8 +17,10 @@ namespace veltrion::realports {
 namespace {
 
 constexpr int kBus = 1;
-constexpr int kFirstDeviceNumber = 2;  // 1 is the root hub's
+constexpr int kFirstDeviceNumber = 2;  // after the root hub
 constexpr int kLastDeviceNumber = 127;
+constexpr int kRootHubPort = 0;
+constexpr int kRootHubDeviceNumber = 1;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr auto kReleasePollInterval = std::chrono::milliseconds(2);
 constexpr const char* kUsbScheme = "usb:";
@@ -48,7 +50,7 @@ UsbBridge::UsbBridge(std::filesystem::path busDir)
     claimTestbedRoot(rootDir_);
     {
         std::lock_guard lock(mutex_);
-        addRecordLocked(BusPlace{kBus, 0, 1}, rootHub(), false);
+        addRecordLocked(BusPlace{kBus, kRootHubPort, kRootHubDeviceNumber}, rootHub(), false);
         syncLocked();
     }
     poller_ = std::jthread([this](std::stop_token stop) { pollUntilStopped(stop); });

@@ -10,6 +10,9 @@
 // camera that resets or is power-cycled leaves the bus (a "remove" uevent)
 // and enumerates again (an "add" uevent); one without a bootable chain
 // shows as the controller's boot loader.
+//
+// One bridge per process at a time: the testbed is named by the process-wide
+// UMOCKDEV_DIR.
 
 #include <umockdev.h>
 
