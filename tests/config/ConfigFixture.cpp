@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "manager/ConfigBlockLayout.h"
+#include "support/SimCounters.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -33,17 +34,9 @@ void ConfigTest::TearDown() {
     ::unsetenv("XDG_STATE_HOME");
 }
 
-uint64_t ConfigTest::stat(const std::string& key) const {
-    const auto stats = bus_->stats(kCamera);
-    const auto found = stats.find(key);
-    return found == stats.end() ? 0 : found->second;
-}
+uint64_t ConfigTest::stat(const std::string& key) const { return simCounter(*bus_, kCamera, key); }
 
-uint64_t ConfigTest::transfers(uint8_t request) const {
-    char key[32];
-    std::snprintf(key, sizeof key, "transfers-0x%02x", request);
-    return stat(key);
-}
+uint64_t ConfigTest::transfers(uint8_t request) const { return simTransfers(*bus_, kCamera, request); }
 
 std::vector<uint8_t> ConfigTest::blockPages() const {
     auto pages = flash(veltrion::configblock::kMainPageAddress, veltrion::configblock::kPageSize);

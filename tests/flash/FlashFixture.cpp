@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include "support/SimCounters.h"
 
 using namespace std::chrono_literals;
 
@@ -30,17 +31,9 @@ void FlashTest::TearDown() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-uint64_t FlashTest::stat(const std::string& key) const {
-    const auto stats = bus_->stats(kCamera);
-    const auto found = stats.find(key);
-    return found == stats.end() ? 0 : found->second;
-}
+uint64_t FlashTest::stat(const std::string& key) const { return simCounter(*bus_, kCamera, key); }
 
-uint64_t FlashTest::transfers(uint8_t request) const {
-    char key[32];
-    std::snprintf(key, sizeof key, "transfers-0x%02x", request);
-    return stat(key);
-}
+uint64_t FlashTest::transfers(uint8_t request) const { return simTransfers(*bus_, kCamera, request); }
 
 std::unique_ptr<veltrion::DeviceSession> FlashTest::openInSpiMode() {
     auto session = std::make_unique<veltrion::DeviceSession>(*mgr_->device(), path_);
