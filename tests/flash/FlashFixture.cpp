@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
 #include "support/SimCounters.h"
 
 using namespace std::chrono_literals;
