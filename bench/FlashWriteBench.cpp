@@ -10,20 +10,13 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSupport.h"
 #include "Bus.h"
 #include "Factory.h"
 #include "format/FlashMap.h"
 #include "manager/Veltrion2CamMgr.h"
 
 namespace {
-
-class QuietLogger : public veltrion::Logger {
-public:
-    QuietLogger() : Logger(0) {}
-
-protected:
-    void output(const char*) override {}
-};
 
 double cpuSeconds() {
     rusage usage{};

@@ -5,41 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Bus.h"
 #include "manager/Veltrion2CamMgr.h"
-#include "tool/MakeFirmware.h"
-
-namespace {
-
-class QuietLogger : public veltrion::Logger {
-public:
-    QuietLogger() : Logger(0) {}
-
-protected:
-    void output(const char*) override {}
-};
-
-// Builds the newer firmware's image from make-firmware's component files.
-std::string buildImage(veltrion::Veltrion2CamMgr& mgr, const std::filesystem::path& dir, const std::string& fpgaSize) {
-    std::ostringstream printed;
-    camsim::makeFirmware({"make-firmware", "--group", "V3G", "--out", (dir / "parts").string(), "--fpga-size", fpgaSize},
-                         printed);
-    std::string last, line;
-    std::istringstream lines(printed.str());
-    while (std::getline(lines, line))
-        if (!line.empty()) last = line;
-    std::vector<std::string> args;
-    std::istringstream words(last);
-    for (std::string word; words >> word;) args.push_back(word);
-    args.push_back((dir / "update.img").string());
-    return mgr.createSingleImage(args) ? args.back() : std::string();
-}
-
-}  // namespace
+#include "support/FirmwareImages.h"
 
 int main(int argc, char** argv) {
     const std::string fpgaSize = argc > 1 ? argv[1] : "1048576";
@@ -56,7 +28,8 @@ int main(int argc, char** argv) {
         veltrion::Veltrion2CamMgr mgr(true);
         QuietLogger quiet;
         mgr.setLogger(&quiet);
-        const std::string image = buildImage(mgr, dir, fpgaSize);
+        const std::string image =
+            testimages::buildSingleImage(mgr, dir, "newer", {"--group", "V3G", "--fpga-size", fpgaSize});
         bus.set("cam0", "timing", "realistic");
         const std::string path = bus.find("cam0").path;
 
