@@ -12,14 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "Bus.h"
 #include "Camera.h"
 #include "Preload.h"
 #include "Registry.h"
 #include "UsbBridge.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
-#include "support/TempDir.h"
+#include "sim/SimFixture.h"
 
 namespace veltrion::realports::test {
 
@@ -30,28 +29,33 @@ constexpr uint16_t kV2sVideoAudio = 0xc002;
 const std::string kSerial0 = "A1B2C3D4E5F6";
 const std::string kSerial1 = "0123456789AB";
 
-class BridgedBusTest : public ::testing::Test {
+// The simulator tests' bus fixture (a fresh folder, its Bus and SimUsbPort,
+// the request helpers), with a bridge over the folder.
+class BridgedBusTest : public camsim::test::SimBusTest {
 protected:
     void SetUp() override {
         // Without the preload the real port would list the host's devices.
         ASSERT_TRUE(preloadActive()) << "run under LD_PRELOAD=" << kPreloadLibrary << " (ctest sets it)";
+        SimBusTest::SetUp();
+    }
+    void TearDown() override {
+        bridge.reset();  // before the folder goes
+        SimBusTest::TearDown();
     }
 
     // cam0 (V3, with audio) and cam1 (V2s), then the bridge.
     void startWithTwoCameras() {
-        bus.add("cam0", kV3VideoAudio, kSerial0, false);
-        bus.add("cam1", kV2sVideoAudio, kSerial1, false);
+        bus->add("cam0", kV3VideoAudio, kSerial0, false);
+        bus->add("cam1", kV2sVideoAudio, kSerial1, false);
         startBridge();
     }
-    void startBridge() { bridge = std::make_unique<UsbBridge>(dir.path()); }
+    void startBridge() { bridge = std::make_unique<UsbBridge>(dir); }
 
     BridgedDevice device(const std::string& camera) const {
         const auto found = bridge->device(camera);
         return found ? *found : BridgedDevice{};
     }
-    std::shared_ptr<camsim::Camera> camera(const std::string& name) const {
-        return camsim::acquireCamera(dir.path() / name);
-    }
+    std::shared_ptr<camsim::Camera> camera(const std::string& name) const { return camsim::acquireCamera(dir / name); }
 
     // Polls a condition for a bounded time; tests never rely on how long
     // something takes, only that it happens.
@@ -65,31 +69,7 @@ protected:
         return true;
     }
 
-    // A device-to-host vendor request; the reply is cut to what arrived.
-    static int in(UsbHandle& handle, uint8_t request, uint16_t value, uint16_t index, std::vector<uint8_t>& reply,
-                  uint16_t length, uint8_t type = vreq::kTypeIn) {
-        reply.assign(length, 0xEE);
-        const int result = handle.controlTransfer(type, request, value, index, reply.data(), length, kControlTimeoutMs);
-        reply.resize(result > 0 ? static_cast<size_t>(result) : 0);
-        return result;
-    }
-    static int out(UsbHandle& handle, uint8_t request, uint16_t value, uint16_t index, std::vector<uint8_t> data) {
-        return handle.controlTransfer(vreq::kTypeOut, request, value, index, data.data(),
-                                      static_cast<uint16_t>(data.size()), kControlTimeoutMs);
-    }
-    static int systemLoaded(UsbHandle& handle) {
-        std::vector<uint8_t> reply;
-        const int result = in(handle, vreq::kSystemLoaded, 0, 0, reply, 1);
-        return result == 1 ? reply[0] : result;
-    }
-    static int reset(UsbHandle& handle) {
-        std::vector<uint8_t> reply;
-        return in(handle, vreq::kUsbReset, 0, 0, reply, 1);
-    }
-
-    TempDir dir{"realports"};
-    camsim::Bus bus{dir.path()};
-    std::unique_ptr<UsbBridge> bridge;  // goes before the folder does
+    std::unique_ptr<UsbBridge> bridge;
 };
 
 }  // namespace veltrion::realports::test

@@ -70,7 +70,7 @@ class BridgeTest : public BridgedBusTest {};
 TEST_F(BridgeTest, RefusesToRunWithoutThePreload) {
     const std::string preload = std::getenv("LD_PRELOAD");
     ::unsetenv("LD_PRELOAD");
-    EXPECT_THROW(UsbBridge{dir.path()}, std::runtime_error);
+    EXPECT_THROW(UsbBridge{dir}, std::runtime_error);
     ::setenv("LD_PRELOAD", preload.c_str(), 1);
 }
 
@@ -122,8 +122,8 @@ TEST_F(BridgeTest, SysfsShowsWhatTheKernelWould) {
     EXPECT_EQ(::access(cam0.devNode.c_str(), F_OK), 0) << cam0.devNode;
 
     // A camera on a high-speed port reports USB 2.1 and enumerates as such.
-    bus.set("cam1", "usb-type", "2");
-    bus.replug("cam1");
+    bus->set("cam1", "usb-type", "2");
+    bus->replug("cam1");
     bridge->sync();
     EXPECT_EQ(sysfsAttribute("1-2", "speed"), "480");
 }

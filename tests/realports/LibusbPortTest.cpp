@@ -26,18 +26,18 @@ std::vector<std::string> pathsOf(const std::vector<UsbDeviceEntry>& entries) {
     return paths;
 }
 
-bool listed(LibusbPort& port, const std::string& path) {
+bool listed(LibusbPort& usb, const std::string& path) {
     std::vector<UsbDeviceEntry> entries;
-    port.listDevices(entries);
+    usb.listDevices(entries);
     const auto paths = pathsOf(entries);
     return std::find(paths.begin(), paths.end(), path) != paths.end();
 }
 
 class LibusbPortOverBridge : public BridgedBusTest {
 protected:
-    std::unique_ptr<UsbHandle> open(UsbPort& port, const std::string& path) {
+    std::unique_ptr<UsbHandle> openPath(UsbPort& on, const std::string& path) {
         std::unique_ptr<UsbHandle> handle;
-        EXPECT_EQ(port.open(path, handle), 0) << path;
+        EXPECT_EQ(on.open(path, handle), 0) << path;
         return handle;
     }
     static std::vector<uint8_t> descriptor(UsbHandle& handle, uint8_t type, uint8_t index, uint16_t language) {
@@ -49,14 +49,14 @@ protected:
 };
 
 TEST_F(LibusbPortOverBridge, ListsEveryDeviceByPortWithTheCameraSerialsOnly) {
-    bus.add("cam0", kV3VideoAudio, kSerial0, false);
-    bus.add("cam1", kV2sVideoAudio, kSerial1, false);
-    bus.add("cam2", kV3VideoAudio, "FEDCBA987654", true);  // nothing bootable: the controller's boot loader
+    bus->add("cam0", kV3VideoAudio, kSerial0, false);
+    bus->add("cam1", kV2sVideoAudio, kSerial1, false);
+    bus->add("cam2", kV3VideoAudio, "FEDCBA987654", true);  // nothing bootable: the controller's boot loader
     startBridge();
-    LibusbPort port;
-    ASSERT_TRUE(port.isAvailable());
+    LibusbPort usb;
+    ASSERT_TRUE(usb.isAvailable());
     std::vector<UsbDeviceEntry> entries;
-    ASSERT_EQ(port.listDevices(entries), 0);
+    ASSERT_EQ(usb.listDevices(entries), 0);
     EXPECT_EQ(pathsOf(entries), (std::vector<std::string>{kRootHubPath, "usb:1-1:vid_3a7c&pid_0003:" + kSerial0,
                                                           "usb:1-2:vid_3a7c&pid_c002:" + kSerial1,
                                                           "usb:1-3:vid_04b4&pid_00f3:"}));
@@ -70,27 +70,27 @@ TEST_F(LibusbPortOverBridge, ListsEveryDeviceByPortWithTheCameraSerialsOnly) {
     EXPECT_EQ(device("cam2").usbPath, entries[3].path);
 
     // A camera plugged in later takes the next free port.
-    bus.add("cam3", kV2sVideoAudio, "AAAABBBBCCCC", false);
+    bus->add("cam3", kV2sVideoAudio, "AAAABBBBCCCC", false);
     bridge->sync();
-    EXPECT_TRUE(listed(port, "usb:1-4:vid_3a7c&pid_c002:AAAABBBBCCCC"));
+    EXPECT_TRUE(listed(usb, "usb:1-4:vid_3a7c&pid_c002:AAAABBBBCCCC"));
 }
 
 TEST_F(LibusbPortOverBridge, EmptyBusListsOnlyTheRootHub) {
     startBridge();
-    LibusbPort port;
+    LibusbPort usb;
     std::vector<UsbDeviceEntry> entries;
-    ASSERT_EQ(port.listDevices(entries), 0);
+    ASSERT_EQ(usb.listDevices(entries), 0);
     EXPECT_EQ(pathsOf(entries), std::vector<std::string>{kRootHubPath});
 }
 
 TEST_F(LibusbPortOverBridge, DescriptorsAreWhatTheCameraSends) {
     startWithTwoCameras();
-    LibusbPort port;
-    camsim::SimUsbPort simPort(dir.path());
+    LibusbPort usb;
+    camsim::SimUsbPort& simPort = *port;
     for (const std::string name : {"cam0", "cam1"}) {
         SCOPED_TRACE(name);
-        auto real = open(port, device(name).usbPath);
-        auto sim = open(simPort, device(name).simPath);
+        auto real = openPath(usb, device(name).usbPath);
+        auto sim = openPath(simPort, device(name).simPath);
         ASSERT_TRUE(real && sim);
         const auto deviceDescriptor = descriptor(*real, vreq::kDescriptorDevice, 0, 0);
         EXPECT_EQ(deviceDescriptor.size(), vreq::kDeviceDescriptorSize);
@@ -105,8 +105,8 @@ TEST_F(LibusbPortOverBridge, DescriptorsAreWhatTheCameraSends) {
 
 TEST_F(LibusbPortOverBridge, VendorTransfersBothWays) {
     startWithTwoCameras();
-    LibusbPort port;
-    auto handle = open(port, device("cam0").usbPath);
+    LibusbPort usb;
+    auto handle = openPath(usb, device("cam0").usbPath);
     ASSERT_TRUE(handle);
     std::vector<uint8_t> reply;
     ASSERT_EQ(in(*handle, vreq::kSpiModeEnter, 0, kSpiModeIndexV3, reply, 1), 1);
@@ -117,11 +117,11 @@ TEST_F(LibusbPortOverBridge, VendorTransfersBothWays) {
     EXPECT_EQ(in(*handle, vreq::kFlashRead, high(kScratchAddress), low(kScratchAddress), reply, kPageSize),
               kPageSize);
     EXPECT_EQ(reply, page);
-    EXPECT_EQ(bus.readFlash("cam0", kScratchAddress, kPageSize), page);
+    EXPECT_EQ(bus->readFlash("cam0", kScratchAddress, kPageSize), page);
 
     // The version block arrives whole and equal to the simulator's own answer.
-    camsim::SimUsbPort simPort(dir.path());
-    auto sim = open(simPort, device("cam0").simPath);
+    camsim::SimUsbPort& simPort = *port;
+    auto sim = openPath(simPort, device("cam0").simPath);
     std::vector<uint8_t> viaSim;
     ASSERT_EQ(in(*handle, vreq::kQuery, 0, vreq::kQueryVersions, reply, vreq::kVersionBlockSize),
               vreq::kVersionBlockSize);
@@ -132,15 +132,15 @@ TEST_F(LibusbPortOverBridge, VendorTransfersBothWays) {
 
 TEST_F(LibusbPortOverBridge, StallsFailuresAndShortReadsAsLibusbReportsThem) {
     startWithTwoCameras();
-    LibusbPort port;
-    auto handle = open(port, device("cam1").usbPath);
+    LibusbPort usb;
+    auto handle = openPath(usb, device("cam1").usbPath);
     ASSERT_TRUE(handle);
     std::vector<uint8_t> reply;
     EXPECT_EQ(in(*handle, kUnknownRequest, 0, 0, reply, 4), kUsbErrorPipe);
     // A stall ends one transfer, not the device.
     EXPECT_EQ(systemLoaded(*handle), 1);
 
-    bus.fault("cam1", "fail-next", "df:1");
+    bus->fault("cam1", "fail-next", "df:1");
     EXPECT_EQ(in(*handle, vreq::kSystemLoaded, 0, 0, reply, 1), kUsbErrorIo);
     EXPECT_EQ(systemLoaded(*handle), 1);
 
@@ -151,10 +151,10 @@ TEST_F(LibusbPortOverBridge, StallsFailuresAndShortReadsAsLibusbReportsThem) {
 
 TEST_F(LibusbPortOverBridge, ResetLeavesTheBusAndComesBackOnTheSamePort) {
     startWithTwoCameras();
-    LibusbPort port;
+    LibusbPort usb;
     const BridgedDevice before = device("cam0");
     const BridgedDevice other = device("cam1");
-    auto handle = open(port, before.usbPath);
+    auto handle = openPath(usb, before.usbPath);
     ASSERT_TRUE(handle);
     EXPECT_EQ(reset(*handle), 1);
     // The handle belonged to the enumeration that ended.
@@ -165,11 +165,11 @@ TEST_F(LibusbPortOverBridge, ResetLeavesTheBusAndComesBackOnTheSamePort) {
     EXPECT_EQ(after.usbPath, before.usbPath);
     EXPECT_EQ(after.sysName, before.sysName);
     EXPECT_NE(after.deviceNumber, before.deviceNumber);
-    EXPECT_TRUE(listed(port, before.usbPath));
-    auto again = open(port, before.usbPath);
+    EXPECT_TRUE(listed(usb, before.usbPath));
+    auto again = openPath(usb, before.usbPath);
     ASSERT_TRUE(again);
     EXPECT_EQ(systemLoaded(*again), 1);
-    EXPECT_EQ(bus.stats("cam0").at("resets"), 1u);
+    EXPECT_EQ(bus->stats("cam0").at("resets"), 1u);
     // The other camera was not disturbed.
     EXPECT_EQ(device("cam1").deviceNumber, other.deviceNumber);
 }
@@ -177,71 +177,71 @@ TEST_F(LibusbPortOverBridge, ResetLeavesTheBusAndComesBackOnTheSamePort) {
 TEST_F(LibusbPortOverBridge, ReEnumerationTakesTheCamerasTime) {
     startWithTwoCameras();
     camera("cam0")->update([](camsim::CameraState& state) { state.timing.reenumerationMs = 200; });
-    LibusbPort port;
+    LibusbPort usb;
     const std::string path = device("cam0").usbPath;
-    auto handle = open(port, path);
+    auto handle = openPath(usb, path);
     ASSERT_TRUE(handle);
     ASSERT_EQ(reset(*handle), 1);
     handle.reset();
-    EXPECT_FALSE(listed(port, path));
+    EXPECT_FALSE(listed(usb, path));
     std::unique_ptr<UsbHandle> reopened;
-    EXPECT_EQ(port.open(path, reopened), kUsbErrorNoDevice);
-    EXPECT_TRUE(eventually([&] { return listed(port, path); }));
-    reopened = open(port, path);
+    EXPECT_EQ(usb.open(path, reopened), kUsbErrorNoDevice);
+    EXPECT_TRUE(eventually([&] { return listed(usb, path); }));
+    reopened = openPath(usb, path);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(systemLoaded(*reopened), 1);
 }
 
 TEST_F(LibusbPortOverBridge, VanishedCameraIsNoDevice) {
     startWithTwoCameras();
-    LibusbPort port;
+    LibusbPort usb;
     const std::string path = device("cam1").usbPath;
-    auto handle = open(port, path);
+    auto handle = openPath(usb, path);
     ASSERT_TRUE(handle);
-    bus.remove("cam1");
+    bus->remove("cam1");
     std::vector<uint8_t> reply;
     EXPECT_EQ(in(*handle, vreq::kQuery, 0, vreq::kQueryUsbType, reply, 1), kUsbErrorNoDevice);
-    EXPECT_FALSE(listed(port, path));
+    EXPECT_FALSE(listed(usb, path));
     std::unique_ptr<UsbHandle> reopened;
-    EXPECT_EQ(port.open(path, reopened), kUsbErrorNoDevice);
-    EXPECT_TRUE(listed(port, device("cam0").usbPath));
+    EXPECT_EQ(usb.open(path, reopened), kUsbErrorNoDevice);
+    EXPECT_TRUE(listed(usb, device("cam0").usbPath));
 }
 
 TEST_F(LibusbPortOverBridge, PowerLossWhileProgrammingAndReplug) {
     startWithTwoCameras();
-    LibusbPort port;
+    LibusbPort usb;
     const BridgedDevice before = device("cam0");
-    auto handle = open(port, before.usbPath);
+    auto handle = openPath(usb, before.usbPath);
     ASSERT_TRUE(handle);
     std::vector<uint8_t> reply;
     ASSERT_EQ(in(*handle, vreq::kSpiModeEnter, 0, kSpiModeIndexV3, reply, 1), 1);
-    bus.fault("cam0", "power-loss-after-pages", "1");
+    bus->fault("cam0", "power-loss-after-pages", "1");
     // The page is written, then the power fails.
     EXPECT_EQ(out(*handle, vreq::kFlashProgram, high(kScratchAddress), low(kScratchAddress), {0x12}), 1);
     EXPECT_EQ(in(*handle, vreq::kFlashStatusSync, 0, 0, reply, 2), kUsbErrorNoDevice);
     handle.reset();
-    EXPECT_FALSE(listed(port, before.usbPath));
+    EXPECT_FALSE(listed(usb, before.usbPath));
 
-    bus.replug("cam0");
+    bus->replug("cam0");
     bridge->sync();
-    EXPECT_TRUE(listed(port, before.usbPath));
+    EXPECT_TRUE(listed(usb, before.usbPath));
     EXPECT_NE(device("cam0").deviceNumber, before.deviceNumber);
-    handle = open(port, before.usbPath);
+    handle = openPath(usb, before.usbPath);
     ASSERT_TRUE(handle);
     EXPECT_EQ(systemLoaded(*handle), 1);
 }
 
 TEST_F(LibusbPortOverBridge, BootLoaderTakesTheCamerasPort) {
-    bus.add("cam0", kV3VideoAudio, kSerial0, true);
+    bus->add("cam0", kV3VideoAudio, kSerial0, true);
     startBridge();
-    LibusbPort port;
+    LibusbPort usb;
     const BridgedDevice loader = device("cam0");
     EXPECT_EQ(loader.usbPath, "usb:1-1:vid_04b4&pid_00f3:");
     // The camera's identity is not what sits on that port now.
     std::unique_ptr<UsbHandle> handle;
-    EXPECT_EQ(port.open("usb:1-1:vid_3a7c&pid_0003:" + kSerial0, handle), kUsbErrorNoDevice);
+    EXPECT_EQ(usb.open("usb:1-1:vid_3a7c&pid_0003:" + kSerial0, handle), kUsbErrorNoDevice);
 
-    handle = open(port, loader.usbPath);
+    handle = openPath(usb, loader.usbPath);
     ASSERT_TRUE(handle);
     const auto deviceDescriptor = descriptor(*handle, vreq::kDescriptorDevice, 0, 0);
     ASSERT_EQ(deviceDescriptor.size(), vreq::kDeviceDescriptorSize);

@@ -32,9 +32,9 @@ private:
 };
 
 TEST_F(WinDeviceOverBridge, CameraAndBootLoaderListsByTheirTags) {
-    bus.add("cam0", kV3VideoAudio, kSerial0, false);
-    bus.add("cam1", kV2sVideoAudio, kSerial1, false);
-    bus.add("cam2", kV3VideoAudio, "FEDCBA987654", true);
+    bus->add("cam0", kV3VideoAudio, kSerial0, false);
+    bus->add("cam1", kV2sVideoAudio, kSerial1, false);
+    bus->add("cam2", kV3VideoAudio, "FEDCBA987654", true);
     startBridge();
     std::vector<std::string> paths{"stale"};
     ASSERT_TRUE(channel().getVeltrion2DevPaths(paths));
@@ -104,7 +104,7 @@ TEST_F(WinDeviceOverBridge, FailuresCarryTheLibusbErrorCode) {
 
     log.clear();
     const std::string path = device("cam1").usbPath;
-    bus.remove("cam1");
+    bus->remove("cam1");
     EXPECT_FALSE(win.sendUsbControlTransfer(vreq::kTypeIn, vreq::kSystemLoaded, 0, 0, reply, 1));
     EXPECT_TRUE(log.contains(
         "sendUsbControlTransfer:  sendUsbControlTransfer failed - WinUsb_ControlTransfer() failed at -4\n"))
