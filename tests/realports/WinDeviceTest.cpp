@@ -23,7 +23,10 @@ protected:
         }
         return *device_;
     }
-    void TearDown() override { device_.reset(); }
+    void TearDown() override {
+        device_.reset();  // its libusb context goes before the testbed
+        BridgedBusTest::TearDown();
+    }
 
     CapturingLogger log{kLogDetail};
 
