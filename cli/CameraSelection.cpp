@@ -8,9 +8,9 @@ namespace {
 constexpr const char* kAllCameras = "all";
 }
 
-bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, std::vector<std::string>& paths,
-                       bool& all, unsigned& index) {
+bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, CameraSelection& selection) {
     Logger& log = mgr.logger();
+    std::vector<std::string>& paths = selection.paths;
     if (!mgr.getCameraList(paths)) {
         log.log(kLogError, "failed to get list of cams\n");
         return false;
@@ -19,9 +19,9 @@ bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, std::v
         log.log(kLogError, "no device found\n");
         return false;
     }
-    all = false;
+    selection.all = false;
     if (selector == kAllCameras) {
-        all = true;
+        selection.all = true;
         return true;
     }
     // "%u" as users know it: a leading number is enough, and a negative one
@@ -36,7 +36,7 @@ bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, std::v
                 static_cast<unsigned>(paths.size()));
         return false;
     }
-    index = number;
+    selection.index = number;
     return true;
 }
 

@@ -7,20 +7,25 @@
 
 namespace veltrion::cli {
 
-// Turns a user's camera selector ("all" or a list position) into the camera
-// list and a choice in it. With "all" the index is left alone. Every failure
-// is logged here.
-bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, std::vector<std::string>& paths,
-                       bool& all, unsigned& index);
-
-// The list positions a selection covers, [first, last): every camera with
-// "all", else the one chosen.
+// The list positions a selection covers, [first, last).
 struct SelectedPositions {
     unsigned first;
     unsigned last;
 };
-inline SelectedPositions selectedPositions(const std::vector<std::string>& paths, bool all, unsigned index) {
-    return all ? SelectedPositions{0, static_cast<unsigned>(paths.size())} : SelectedPositions{index, index + 1};
-}
+
+// What a user's camera selector ("all" or a list position) chose.
+struct CameraSelection {
+    std::vector<std::string> paths;  // the camera list
+    bool all = false;
+    unsigned index = 0;  // the chosen position, without "all"
+
+    // Every camera with "all", else the one chosen.
+    SelectedPositions positions() const {
+        return all ? SelectedPositions{0, static_cast<unsigned>(paths.size())} : SelectedPositions{index, index + 1};
+    }
+};
+
+// Fills the selection from the camera list; every failure is logged here.
+bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, CameraSelection& selection);
 
 }  // namespace veltrion::cli

@@ -41,13 +41,12 @@ void logCalibration(Logger& log, unsigned position, const CalibrationParams& p) 
 }  // namespace
 
 bool displayConfigBlock(const std::string& selector, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
 
     Logger& log = mgr.logger();
-    const auto [first, last] = selectedPositions(paths, all, index);
+    const auto [first, last] = selection.positions();
     bool ok = true;
     bool shownAny = false;
     for (unsigned position = first; position < last; ++position) {
@@ -66,10 +65,9 @@ bool displayConfigBlock(const std::string& selector, Veltrion2CamMgr& mgr) {
 }
 
 bool displayEEPROMData(const std::string& selector, uint32_t address, uint32_t length, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     Logger& log = mgr.logger();
     if (all) {
         log.log(kLogError, "displayEEPROMData: not support all cam\n");
@@ -94,12 +92,11 @@ bool displayEEPROMData(const std::string& selector, uint32_t address, uint32_t l
 }
 
 bool readCalibration(const std::string& selector, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
 
-    const auto [first, last] = selectedPositions(paths, all, index);
+    const auto [first, last] = selection.positions();
     for (unsigned position = first; position < last; ++position) {
         CalibrationParams params;
         if (!mgr.getCalibrationParam(paths[position], params)) return false;
@@ -109,10 +106,9 @@ bool readCalibration(const std::string& selector, Veltrion2CamMgr& mgr) {
 }
 
 bool writeCalibration(const std::string& selector, const std::string& argFile, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     if (all) {
         std::printf("not support all camera\n");
         return false;

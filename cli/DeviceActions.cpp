@@ -55,13 +55,12 @@ bool logStateLines(Veltrion2CamMgr& mgr, Logger& log, unsigned position, const s
 }  // namespace
 
 bool displayDeviceInfo(const std::string& selector, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
 
     Logger& log = mgr.logger();
-    const auto [first, last] = selectedPositions(paths, all, index);
+    const auto [first, last] = selection.positions();
     bool ok = true;
     bool shownAny = false;
     for (unsigned position = first; position < last; ++position) {
@@ -81,10 +80,9 @@ bool displayDeviceInfo(const std::string& selector, Veltrion2CamMgr& mgr) {
 }
 
 bool rebootCameras(Veltrion2CamMgr& mgr, const std::string& selector) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     if (all) return mgr.rebootAllVeltrion2Camera();
     return mgr.rebootDevice(paths[index]);
 }

@@ -15,10 +15,9 @@ constexpr int kMaxRequestField = 0xFFFF;
 
 bool displayFeatureValues(const std::string& selector, const std::vector<int>& ids, const std::vector<int>& lengths,
                           Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     Logger& log = mgr.logger();
     if (ids.size() != lengths.size()) {
         log.log(kLogError, "input fIds %d and fLens %d size mismatched\n", static_cast<int>(ids.size()),
@@ -35,7 +34,7 @@ bool displayFeatureValues(const std::string& selector, const std::vector<int>& i
         requests.push_back({static_cast<uint16_t>(ids[i]), static_cast<uint16_t>(lengths[i]), {}});
     }
 
-    const auto [first, last] = selectedPositions(paths, all, index);
+    const auto [first, last] = selection.positions();
     for (unsigned position = first; position < last; ++position) {
         if (!mgr.getValuesFromFeatureIDs(paths[position], requests)) {
             log.log(kLogError, "displayFeatureValues: failed on transfer\n");
@@ -53,10 +52,9 @@ bool displayFeatureValues(const std::string& selector, const std::vector<int>& i
 }
 
 bool extractJson(const std::string& selector, const std::string& outputFile, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     if (all) {
         mgr.logger().log(kLogError, "does not support all cam\n");
         return false;

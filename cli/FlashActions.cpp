@@ -26,10 +26,9 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // The camera a single-camera action works on, or nothing (logged) when the
 // selector is invalid or names every camera.
 bool selectOneCamera(Veltrion2CamMgr& mgr, const std::string& selector, const char* action, std::string& path) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     if (all) {
         mgr.logger().log(kLogError, "%s: not support all cam\n", action);
         return false;

@@ -52,10 +52,9 @@ bool updateCameraFirmware(const std::string& selector, const std::string& imageF
 }
 
 bool displayDeviceUpdateInfo(const std::string& selector, const std::string& imageFile, Veltrion2CamMgr& mgr) {
-    std::vector<std::string> paths;
-    bool all = false;
-    unsigned index = 0;
-    if (!parseCameraNumber(mgr, selector, paths, all, index)) return false;
+    CameraSelection selection;
+    if (!parseCameraNumber(mgr, selector, selection)) return false;
+    const auto& [paths, all, index] = selection;
     Logger& log = mgr.logger();
     if (all) {
         log.log(kLogInfo, "displayDeviceUpdateInfo: Not supported all cam\n");
