@@ -3,7 +3,7 @@
 // What the benchmarks share: a logger that keeps the figures free of the
 // library's progress lines.
 
-#include "manager/Logger.h"
+#include "base/Logger.h"
 
 class QuietLogger : public veltrion::Logger {
 public:

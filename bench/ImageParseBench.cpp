@@ -15,11 +15,11 @@
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"
-#include "manager/ImageCreation.h"
-#include "manager/ImageFiles.h"
-#include "manager/Logger.h"
-#include "manager/LutFiles.h"
-#include "manager/UpdateImage.h"
+#include "image/ImageCreation.h"
+#include "image/ImageFiles.h"
+#include "base/Logger.h"
+#include "image/LutFiles.h"
+#include "image/UpdateImage.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "manager/CalibrationParams.h"
+#include "config/CalibrationParams.h"
 
 namespace veltrion::cli {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "manager/Logger.h"
+#include "base/Logger.h"
 #include "manager/UpdateProgressCallback.h"
 
 namespace veltrion::cli {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "manager/Logger.h"
+#include "base/Logger.h"
 
 namespace veltrion::cli {
 

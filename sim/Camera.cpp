@@ -9,7 +9,7 @@
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
 #include "format/FlashMap.h"
-#include "manager/RegisterMap.h"
+#include "config/RegisterMap.h"
 
 namespace camsim {
 

@@ -10,10 +10,10 @@
 #include "SimError.h"
 #include "device/CameraIdentity.h"
 #include "format/PseudoRandomFill.h"
-#include "manager/ByteLayout.h"
-#include "manager/CalibrationParams.h"
-#include "manager/ConfigBlockLayout.h"
-#include "manager/VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "config/CalibrationParams.h"
+#include "config/ConfigBlockLayout.h"
+#include "base/VersionNumber.h"
 
 namespace camsim {
 

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "manager/ByteLayout.h"
-#include "manager/FlashLayout.h"
-#include "manager/JsonRef.h"
+#include "base/ByteLayout.h"
+#include "flash/FlashLayout.h"
+#include "config/JsonRef.h"
 
 namespace camsim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "manager/RegisterMap.h"
+#include "config/RegisterMap.h"
 
 namespace camsim {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "manager/Logger.h"
+#include "base/Logger.h"
 
 namespace veltrion {
 

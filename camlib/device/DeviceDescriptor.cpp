@@ -2,7 +2,7 @@
 
 #include "B6Device.h"
 #include "VendorRequests.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion {
 

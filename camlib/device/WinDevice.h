@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "B6Device.h"
-#include "manager/Logger.h"
+#include "base/Logger.h"
 #include "usb/UsbPort.h"
 
 namespace veltrion {

@@ -1,8 +1,8 @@
 #include "ComponentHeader.h"
 
 #include "PseudoRandomFill.h"
-#include "manager/ByteLayout.h"
-#include "manager/VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "base/VersionNumber.h"
 
 namespace veltrion {
 

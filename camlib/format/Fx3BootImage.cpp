@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "PseudoRandomFill.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion {
 

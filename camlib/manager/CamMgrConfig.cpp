@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "ByteLayout.h"
-#include "ConfigBackup.h"
-#include "DeviceSession.h"
-#include "Veltrion2CamMgr.h"
+#include "base/ByteLayout.h"
+#include "config/ConfigBackup.h"
+#include "manager/DeviceSession.h"
+#include "manager/Veltrion2CamMgr.h"
 
 namespace veltrion {
 

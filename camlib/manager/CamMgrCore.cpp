@@ -1,8 +1,8 @@
 #include <stdexcept>
 
-#include "DeviceSession.h"
-#include "Veltrion2CamMgr.h"
-#include "VersionNumber.h"
+#include "manager/DeviceSession.h"
+#include "manager/Veltrion2CamMgr.h"
+#include "base/VersionNumber.h"
 #include "device/VendorRequests.h"
 #include "device/WinDevice.h"
 #include "device/usb/UsbPort.h"

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <thread>
 
-#include "ByteLayout.h"
-#include "DeviceSession.h"
-#include "ImageSelection.h"
-#include "Veltrion2CamMgr.h"
+#include "base/ByteLayout.h"
+#include "manager/DeviceSession.h"
+#include "image/ImageSelection.h"
+#include "manager/Veltrion2CamMgr.h"
 
 namespace veltrion {
 

@@ -2,8 +2,8 @@
 // manager's logger (and, for lookup tables, its lookup-table buffer) to the
 // device-free code that does the work.
 
-#include "LutFiles.h"
-#include "Veltrion2CamMgr.h"
+#include "image/LutFiles.h"
+#include "manager/Veltrion2CamMgr.h"
 
 namespace veltrion {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "DeviceSession.h"
-#include "Veltrion2CamMgr.h"
+#include "manager/DeviceSession.h"
+#include "manager/Veltrion2CamMgr.h"
 #include "device/VendorRequests.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ImageSelection.h"
-#include "Veltrion2CamMgr.h"
+#include "image/ImageSelection.h"
+#include "manager/Veltrion2CamMgr.h"
 #include "device/CameraIdentity.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "VersionNumber.h"
+#include "base/VersionNumber.h"
 
 namespace veltrion {
 

@@ -37,18 +37,18 @@
 #include <string>
 #include <vector>
 
-#include "CameraInfo.h"
-#include "ConfigBlock.h"
-#include "FeatureLayout.h"
-#include "RegisterMap.h"
-#include "FlashLayout.h"
-#include "FlashProgress.h"
-#include "ComponentInfo.h"
-#include "ImageCreation.h"
-#include "ImageFiles.h"
-#include "UpdateImage.h"
-#include "Logger.h"
-#include "UpdateProgressCallback.h"
+#include "manager/CameraInfo.h"
+#include "config/ConfigBlock.h"
+#include "config/FeatureLayout.h"
+#include "config/RegisterMap.h"
+#include "flash/FlashLayout.h"
+#include "flash/FlashProgress.h"
+#include "image/ComponentInfo.h"
+#include "image/ImageCreation.h"
+#include "image/ImageFiles.h"
+#include "image/UpdateImage.h"
+#include "base/Logger.h"
+#include "manager/UpdateProgressCallback.h"
 #include "device/B6Device.h"
 
 namespace veltrion {

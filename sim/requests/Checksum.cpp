@@ -13,8 +13,8 @@
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"
-#include "manager/ByteLayout.h"
-#include "manager/VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "base/VersionNumber.h"
 
 namespace camsim {
 

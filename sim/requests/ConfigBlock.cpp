@@ -7,7 +7,7 @@
 #include "Camera.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
-#include "manager/ConfigBlockLayout.h"
+#include "config/ConfigBlockLayout.h"
 
 namespace camsim {
 

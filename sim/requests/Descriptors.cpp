@@ -8,7 +8,7 @@
 #include "device/CameraIdentity.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace camsim {
 

@@ -7,7 +7,7 @@
 
 #include "Camera.h"
 #include "device/usb/UsbPort.h"
-#include "manager/RegisterMap.h"
+#include "config/RegisterMap.h"
 
 namespace camsim {
 

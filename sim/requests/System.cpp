@@ -6,8 +6,8 @@
 #include "Camera.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
-#include "manager/ByteLayout.h"
-#include "manager/VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "base/VersionNumber.h"
 
 namespace camsim {
 

@@ -13,7 +13,7 @@
 #include "device/CameraIdentity.h"
 #include "format/FlashMap.h"
 #include "format/PseudoRandomFill.h"
-#include "manager/VersionNumber.h"
+#include "base/VersionNumber.h"
 
 namespace camsim {
 

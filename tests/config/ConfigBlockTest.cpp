@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "manager/ByteLayout.h"
-#include "manager/ConfigBackup.h"
-#include "manager/ConfigBlock.h"
+#include "base/ByteLayout.h"
+#include "config/ConfigBackup.h"
+#include "config/ConfigBlock.h"
 #include "support/TempDir.h"
 
 using namespace veltrion;

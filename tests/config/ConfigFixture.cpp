@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "manager/ConfigBlockLayout.h"
+#include "config/ConfigBlockLayout.h"
 #include "support/SimCounters.h"
 
 using namespace std::chrono_literals;

@@ -8,10 +8,10 @@
 #include "ConfigFixture.h"
 #include "Factory.h"
 #include "FactoryData.h"
-#include "manager/ConfigBlockLayout.h"
+#include "config/ConfigBlockLayout.h"
 #include "manager/DeviceSession.h"
-#include "manager/RegisterMap.h"
-#include "manager/VersionNumber.h"
+#include "config/RegisterMap.h"
+#include "base/VersionNumber.h"
 
 using namespace veltrion;
 namespace cb = veltrion::configblock;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "manager/FeatureLayout.h"
+#include "config/FeatureLayout.h"
 #include "support/CapturingLogger.h"
 
 using namespace veltrion;

@@ -8,8 +8,8 @@
 #include "ConfigFixture.h"
 #include "FeatureJson.h"
 #include "images/ImageTestSupport.h"
-#include "manager/ByteLayout.h"
-#include "manager/FlashLayout.h"
+#include "base/ByteLayout.h"
+#include "flash/FlashLayout.h"
 
 using namespace veltrion;
 

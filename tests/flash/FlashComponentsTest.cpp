@@ -5,7 +5,7 @@
 #include "Factory.h"
 #include "FlashFixture.h"
 #include "format/FlashMap.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace fm = veltrion::flashmap;
 

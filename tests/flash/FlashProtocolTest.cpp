@@ -3,7 +3,7 @@
 
 #include "FlashFixture.h"
 #include "format/FlashMap.h"
-#include "manager/VersionNumber.h"
+#include "base/VersionNumber.h"
 
 using veltrion::flashmap::kErasedByte;
 

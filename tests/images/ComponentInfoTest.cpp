@@ -7,7 +7,7 @@
 #include "ImageTestSupport.h"
 #include "format/ComponentHeader.h"
 #include "format/Fx3BootImage.h"
-#include "manager/ComponentInfo.h"
+#include "image/ComponentInfo.h"
 
 using namespace imagetest;
 using namespace veltrion::images;

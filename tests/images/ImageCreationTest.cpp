@@ -9,9 +9,9 @@
 #include "ImageTestSupport.h"
 #include "support/ScriptedUsbPort.h"
 #include "device/WinDevice.h"
-#include "manager/ImageCreation.h"
-#include "manager/LutFiles.h"
-#include "manager/UpdateImage.h"
+#include "image/ImageCreation.h"
+#include "image/LutFiles.h"
+#include "image/UpdateImage.h"
 #include "manager/Veltrion2CamMgr.h"
 
 using namespace imagetest;

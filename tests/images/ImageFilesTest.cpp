@@ -4,7 +4,7 @@
 
 #include "support/CapturingLogger.h"
 #include "ImageTestSupport.h"
-#include "manager/ImageFiles.h"
+#include "image/ImageFiles.h"
 
 using namespace imagetest;
 using namespace veltrion::images;

@@ -4,7 +4,7 @@
 
 #include "support/CapturingLogger.h"
 #include "ImageTestSupport.h"
-#include "manager/LutFiles.h"
+#include "image/LutFiles.h"
 
 using namespace imagetest;
 using namespace veltrion::images;

@@ -8,7 +8,7 @@
 
 #include "support/CapturingLogger.h"
 #include "ImageTestSupport.h"
-#include "manager/UpdateImage.h"
+#include "image/UpdateImage.h"
 
 using namespace imagetest;
 

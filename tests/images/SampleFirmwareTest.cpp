@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "ImageTestSupport.h"
-#include "manager/ImageCreation.h"
-#include "manager/LutFiles.h"
-#include "manager/UpdateImage.h"
-#include "manager/VersionNumber.h"
+#include "image/ImageCreation.h"
+#include "image/LutFiles.h"
+#include "image/UpdateImage.h"
+#include "base/VersionNumber.h"
 #include "support/CapturingLogger.h"
 #include "tool/MakeFirmware.h"
 

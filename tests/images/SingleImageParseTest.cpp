@@ -8,7 +8,7 @@
 #include "ImageTestSupport.h"
 #include "format/ComponentHeader.h"
 #include "format/Fx3BootImage.h"
-#include "manager/UpdateImage.h"
+#include "image/UpdateImage.h"
 
 using namespace imagetest;
 using veltrion::UpdatePackage;

@@ -4,7 +4,7 @@
 
 #include "support/CapturingLogger.h"
 #include "ImageTestSupport.h"
-#include "manager/UpdateImage.h"
+#include "image/UpdateImage.h"
 
 using namespace imagetest;
 using veltrion::UnifiedPackage;

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion::realports {
 

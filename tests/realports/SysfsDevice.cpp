@@ -6,7 +6,7 @@
 #include "ConfigDescriptor.h"
 #include "device/CameraIdentity.h"
 #include "device/VendorRequests.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion::realports {
 

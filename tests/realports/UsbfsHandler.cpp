@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <span>
 
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion::realports {
 

@@ -8,8 +8,8 @@
 #include "SimFixture.h"
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
-#include "manager/ByteLayout.h"
-#include "manager/VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "base/VersionNumber.h"
 
 namespace camsim::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "SimError.h"
 #include "SimFixture.h"
-#include "manager/ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace camsim::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "manager/Logger.h"
+#include "base/Logger.h"
 
 // A logger that keeps every message it is given, for checking exact texts.
 class CapturingLogger : public veltrion::Logger {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "manager/ImageCreation.h"
-#include "manager/Logger.h"
+#include "image/ImageCreation.h"
+#include "base/Logger.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "tool/MakeFirmware.h"
 

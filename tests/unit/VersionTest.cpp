@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "manager/Veltrion2CamMgr.h"
-#include "manager/VersionNumber.h"
+#include "base/VersionNumber.h"
 
 using namespace veltrion;
 

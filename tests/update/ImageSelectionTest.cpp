@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "manager/ImageSelection.h"
+#include "image/ImageSelection.h"
 
 using namespace veltrion;
 

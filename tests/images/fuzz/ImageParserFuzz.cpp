@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "manager/Logger.h"
-#include "manager/UpdateImage.h"
+#include "base/Logger.h"
+#include "image/UpdateImage.h"
 
 namespace {
 

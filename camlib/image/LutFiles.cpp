@@ -1,4 +1,4 @@
-#include "LutFiles.h"
+#include "image/LutFiles.h"
 
 #include <array>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "Logger.h"
+#include "base/Logger.h"
 
 namespace veltrion::images {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "UpdateImageFormat.h"
+#include "image/UpdateImageFormat.h"
 
 namespace veltrion {
 

@@ -1,15 +1,15 @@
-#include "UpdateImage.h"
+#include "image/UpdateImage.h"
 
 #include <algorithm>
 #include <array>
 #include <new>
 #include <optional>
 
-#include "ByteLayout.h"
-#include "ComponentInfo.h"
-#include "ImageFiles.h"
-#include "Logger.h"
-#include "VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "image/ComponentInfo.h"
+#include "image/ImageFiles.h"
+#include "base/Logger.h"
+#include "base/VersionNumber.h"
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "CalibrationParams.h"
-#include "ConfigBlockLayout.h"
+#include "config/CalibrationParams.h"
+#include "config/ConfigBlockLayout.h"
 
 namespace veltrion {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "UpdateImage.h"
+#include "image/UpdateImage.h"
 
 namespace veltrion {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "Veltrion2CamMgr.h"
+#include "manager/Veltrion2CamMgr.h"
 #include "device/CameraIdentity.h"
 
 namespace veltrion {

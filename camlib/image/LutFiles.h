@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "UpdateImageFormat.h"
+#include "image/UpdateImageFormat.h"
 
 namespace veltrion {
 

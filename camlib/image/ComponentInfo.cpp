@@ -1,10 +1,10 @@
-#include "ComponentInfo.h"
+#include "image/ComponentInfo.h"
 
 #include <array>
 #include <cstdio>
 
-#include "Logger.h"
-#include "VersionNumber.h"
+#include "base/Logger.h"
+#include "base/VersionNumber.h"
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
 #include "format/Fx3BootImage.h"

@@ -1,10 +1,10 @@
-#include "ConfigBlock.h"
+#include "config/ConfigBlock.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
-#include "ByteLayout.h"
+#include "base/ByteLayout.h"
 
 namespace veltrion::configblock {
 

@@ -1,4 +1,4 @@
-#include "ImageFiles.h"
+#include "image/ImageFiles.h"
 
 #include <openssl/evp.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "Logger.h"
+#include "base/Logger.h"
 
 namespace veltrion::images {
 

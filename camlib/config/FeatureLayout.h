@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "JsonRef.h"
+#include "config/JsonRef.h"
 
 namespace veltrion {
 

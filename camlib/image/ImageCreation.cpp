@@ -1,4 +1,4 @@
-#include "ImageCreation.h"
+#include "image/ImageCreation.h"
 
 #include <algorithm>
 #include <array>
@@ -8,14 +8,14 @@
 #include <optional>
 #include <span>
 
-#include "ByteLayout.h"
-#include "ComponentInfo.h"
-#include "ImageFiles.h"
-#include "Logger.h"
-#include "LutFiles.h"
-#include "UpdateImage.h"
-#include "UpdateImageFormat.h"
-#include "VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "image/ComponentInfo.h"
+#include "image/ImageFiles.h"
+#include "base/Logger.h"
+#include "image/LutFiles.h"
+#include "image/UpdateImage.h"
+#include "image/UpdateImageFormat.h"
+#include "base/VersionNumber.h"
 #include "device/CameraIdentity.h"
 
 namespace veltrion::images {

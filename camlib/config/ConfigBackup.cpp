@@ -1,4 +1,4 @@
-#include "ConfigBackup.h"
+#include "config/ConfigBackup.h"
 
 #include <chrono>
 #include <cstdio>

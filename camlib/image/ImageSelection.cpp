@@ -1,4 +1,4 @@
-#include "ImageSelection.h"
+#include "image/ImageSelection.h"
 
 #include "device/CameraIdentity.h"
 

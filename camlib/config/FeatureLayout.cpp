@@ -1,9 +1,9 @@
-#include "FeatureLayout.h"
+#include "config/FeatureLayout.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "Logger.h"
+#include "base/Logger.h"
 #include "format/FlashMap.h"
 
 namespace veltrion::features {

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ConfigBlockLayout.h"
+#include "config/ConfigBlockLayout.h"
 
 namespace veltrion {
 

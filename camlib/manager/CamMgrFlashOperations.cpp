@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "ByteLayout.h"
-#include "DeviceSession.h"
-#include "Veltrion2CamMgr.h"
-#include "VersionNumber.h"
+#include "base/ByteLayout.h"
+#include "manager/DeviceSession.h"
+#include "manager/Veltrion2CamMgr.h"
+#include "base/VersionNumber.h"
 
 namespace veltrion {
 
