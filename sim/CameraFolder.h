@@ -2,7 +2,7 @@
 
 // The files of one camera on the simulated bus: <bus>/<name>/camera.json,
 // flash.bin and eeprom.bin, plus the lock file that serialises readers and
-// writers of camera.json across processes.
+// writers of camera.json across processes and the host's writer lock.
 
 #include <cstdint>
 #include <filesystem>
@@ -25,6 +25,9 @@ public:
     std::filesystem::path flashFile() const { return folder_ / "flash.bin"; }
     std::filesystem::path eepromFile() const { return folder_ / "eeprom.bin"; }
     std::filesystem::path lockFile() const { return folder_ / "camera.lock"; }
+    // Held by a host process for as long as it writes to the camera's flash
+    // (one writer per camera); the simulator itself never takes it.
+    std::filesystem::path writerLockFile() const { return folder_ / "writer.lock"; }
 
     bool exists() const;
 

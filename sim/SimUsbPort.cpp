@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "Camera.h"
+#include "CameraFolder.h"
 #include "CameraName.h"
 #include "Registry.h"
 #include "SimError.h"
@@ -89,6 +90,15 @@ int SimUsbPort::listDevices(std::vector<veltrion::UsbDeviceEntry>& devices) {
     std::sort(devices.begin(), devices.end(),
               [](const auto& a, const auto& b) { return a.path < b.path; });
     return 0;
+}
+
+std::string SimUsbPort::writerLockFile(const std::string& path) const {
+    std::string name;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    if (!parseSimDevicePath(path, name, vendorId, productId) || !isValidCameraName(name)) return {};
+    const CameraFolder folder(busDir_ / name);
+    return folder.exists() ? folder.writerLockFile().string() : std::string();
 }
 
 int SimUsbPort::open(const std::string& path, std::unique_ptr<veltrion::UsbHandle>& handle) {

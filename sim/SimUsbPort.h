@@ -21,6 +21,8 @@ public:
 
     int listDevices(std::vector<veltrion::UsbDeviceEntry>& devices) override;
     int open(const std::string& path, std::unique_ptr<veltrion::UsbHandle>& handle) override;
+    // The writer lock in the camera's folder; empty when no such camera exists.
+    std::string writerLockFile(const std::string& path) const override;
 
     const std::filesystem::path& busDir() const { return busDir_; }
 

@@ -47,6 +47,12 @@ public:
     virtual bool getStringDescriptor(uint8_t index, uint16_t languageId, char* buffer, uint16_t bufferSize) = 0;
     virtual bool sendUsbControlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                                         uint8_t* data, uint16_t length) = 0;
+    // The lock file of the camera at a path, for one writer per camera
+    // (CameraWriteLock); empty when the channel offers none.
+    virtual std::string writerLockFile(const std::string& devPath) const {
+        (void)devPath;
+        return {};
+    }
 };
 
 }  // namespace veltrion

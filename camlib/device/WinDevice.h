@@ -34,6 +34,9 @@ public:
     bool getStringDescriptor(uint8_t index, uint16_t languageId, char* buffer, uint16_t bufferSize) override;
     bool sendUsbControlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                                 uint8_t* data, uint16_t length) override;
+    std::string writerLockFile(const std::string& devPath) const override {
+        return port_ ? port_->writerLockFile(devPath) : std::string();
+    }
 
     bool isOpen() const { return handle_ != nullptr; }
     const std::string& devicePath() const { return devPath_; }

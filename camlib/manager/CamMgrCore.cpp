@@ -201,6 +201,25 @@ bool Veltrion2CamMgr::rebootAllVeltrion2Camera() {
     return true;
 }
 
+CameraWriteLock Veltrion2CamMgr::lockCameraForWriting(const std::string& devPath) {
+    CameraWriteLock lock = CameraWriteLock::acquire(device_->writerLockFile(devPath));
+    switch (lock.status()) {
+        case CameraWriteLock::Status::Held:
+            break;
+        case CameraWriteLock::Status::Busy:
+            logger_->log(kLogError,
+                         "Veltrion2CamMgr::lockCameraForWriting failed - camera busy: another writer is changing "
+                         "camera %s\n",
+                         devPath.c_str());
+            break;
+        case CameraWriteLock::Status::Failed:
+            logger_->log(kLogError, "Veltrion2CamMgr::lockCameraForWriting failed - unable to lock camera %s: %s\n",
+                         devPath.c_str(), lock.error().c_str());
+            break;
+    }
+    return lock;
+}
+
 bool Veltrion2CamMgr::getVersion(const std::string& text, uint32_t& version) {
     uint32_t packed = 0;
     switch (parseVersionText(text, packed)) {

@@ -50,6 +50,7 @@
 #include "base/Logger.h"
 #include "manager/UpdateProgressCallback.h"
 #include "device/B6Device.h"
+#include "device/CameraWriteLock.h"
 
 namespace veltrion {
 
@@ -95,6 +96,16 @@ public:
     // ---- reboot ----
     bool rebootDevice(const std::string& devPath);
     bool rebootAllVeltrion2Camera();
+
+    // ---- one writer per camera (CamMgrCore.cpp) ----
+    // Every public operation that writes a camera's flash holds this for its
+    // whole length, before it first opens the camera:
+    //     auto writeLock = lockCameraForWriting(devPath);
+    //     if (!writeLock) return false;
+    // Another process (or thread) that holds the camera makes it fail at once
+    // with one "camera busy" line; the same thread may take it again, so an
+    // update and the writers it calls nest. Readers take no lock.
+    CameraWriteLock lockCameraForWriting(const std::string& devPath);
 
     // ---- versions and checksum ----
     bool getVersion(const std::string& text, uint32_t& version);

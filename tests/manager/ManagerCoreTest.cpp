@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "Bus.h"
 #include "device/VendorRequests.h"
@@ -168,6 +172,33 @@ TEST_F(ManagerOnSimBus, RebootOfAVanishedCameraFails) {
     bus.remove("cam0");
     EXPECT_FALSE(mgr->rebootDevice(path));
     EXPECT_TRUE(log.contains("Veltrion2CamMgr::rebootDevice failed to open device path " + path + "\n"));
+}
+
+TEST_F(ManagerOnSimBus, OneWriterPerCameraNestsInItsThreadAndRefusesEveryoneElse) {
+    bus.add("cam0");
+    const std::string path = pathOf("cam0");
+    const auto lockFile = dir.path() / "cam0" / "writer.lock";
+    {
+        auto outer = mgr->lockCameraForWriting(path);
+        ASSERT_TRUE(outer);
+        EXPECT_EQ(outer.lockFile(), lockFile.string());
+        {
+            auto inner = mgr->lockCameraForWriting(path);  // a writer the outer operation calls
+            EXPECT_TRUE(inner);
+        }
+        // The inner guard gave back only its own hold.
+        std::thread([&] { EXPECT_FALSE(mgr->lockCameraForWriting(path)); }).join();
+        EXPECT_TRUE(log.contains("Veltrion2CamMgr::lockCameraForWriting failed - camera busy: another writer is "
+                                 "changing camera " + path + "\n"));
+    }
+    // Released for good: another process's flock (another open file) gets it,
+    // and while that one holds it this process is refused at once.
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(mgr->lockCameraForWriting(path).status(), CameraWriteLock::Status::Busy);
+    ::close(fd);
+    EXPECT_TRUE(mgr->lockCameraForWriting(path));
 }
 
 TEST(ManagerConstruction, UvcChannelWithoutADeviceObjectThrows) {

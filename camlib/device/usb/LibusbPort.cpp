@@ -1,10 +1,14 @@
 #include "LibusbPort.h"
 
 #include <libusb.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "device/CameraIdentity.h"
@@ -16,6 +20,22 @@ namespace {
 constexpr const char* kScheme = "usb:";
 constexpr const char* kSysfsDevices = "/sys/bus/usb/devices/";
 constexpr int kMaxPortDepth = 8;
+constexpr const char* kLockFolder = "veltrion";
+constexpr const char* kSharedLockFolder = "/run/lock";
+constexpr mode_t kLockFolderMode = 0700;
+
+// The "<bus>-<port path>" part of a path, or nothing when the path is not
+// one of this port's.
+std::optional<std::string> locationOfPath(const std::string& path) {
+    const std::string scheme = kScheme;
+    if (path.compare(0, scheme.size(), scheme) != 0) return std::nullopt;
+    const size_t locationEnd = path.find(':', scheme.size());
+    if (locationEnd == std::string::npos || locationEnd == scheme.size()) return std::nullopt;
+    const std::string location = path.substr(scheme.size(), locationEnd - scheme.size());
+    // Digits, '-' and '.' only: the location becomes part of a file name.
+    if (location.find_first_not_of("0123456789-.") != std::string::npos) return std::nullopt;
+    return location;
+}
 
 // Frees a libusb device list on every path out of a scope.
 class DeviceList {
@@ -116,6 +136,18 @@ int LibusbPort::listDevices(std::vector<UsbDeviceEntry>& devices) {
     std::sort(devices.begin(), devices.end(),
               [](const UsbDeviceEntry& a, const UsbDeviceEntry& b) { return a.path < b.path; });
     return 0;
+}
+
+std::string LibusbPort::writerLockFile(const std::string& path) const {
+    const auto location = locationOfPath(path);
+    if (!location) return {};
+    // The runtime folder is the user's own; a relative one is invalid and ignored.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+        const std::string folder = std::string(runtime) + "/" + kLockFolder;
+        if (::mkdir(folder.c_str(), kLockFolderMode) == 0 || errno == EEXIST)
+            return folder + "/usb-" + *location + ".lock";
+    }
+    return std::string(kSharedLockFolder) + "/veltrion-usb-" + *location + ".lock";
 }
 
 int LibusbPort::open(const std::string& path, std::unique_ptr<UsbHandle>& handle) {

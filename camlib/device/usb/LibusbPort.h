@@ -21,6 +21,10 @@ public:
 
     int listDevices(std::vector<UsbDeviceEntry>& devices) override;
     int open(const std::string& path, std::unique_ptr<UsbHandle>& handle) override;
+    // "usb-<bus>-<port path>.lock" in $XDG_RUNTIME_DIR/veltrion (made when
+    // missing), or "veltrion-usb-<bus>-<port path>.lock" in /run/lock when
+    // there is no usable runtime folder.
+    std::string writerLockFile(const std::string& path) const override;
 
 private:
     std::shared_ptr<libusb_context> context_;

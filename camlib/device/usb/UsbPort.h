@@ -58,6 +58,14 @@ public:
     virtual int listDevices(std::vector<UsbDeviceEntry>& devices) = 0;
     // Opens the device a path of listDevices names. Returns 0 or a negative UsbError.
     virtual int open(const std::string& path, std::unique_ptr<UsbHandle>& handle) = 0;
+    // The lock file that stands for the camera at a path while one process
+    // writes to it (see CameraWriteLock); the same for every path of the same
+    // camera place, whatever identity the device has there now. Empty when
+    // the port offers no lock or the path is not one of its own.
+    virtual std::string writerLockFile(const std::string& path) const {
+        (void)path;
+        return {};
+    }
 };
 
 // The simulator's port when VELTRION_SIM names a bus directory, else the
