@@ -124,15 +124,19 @@ bool Veltrion2CamMgr::writeConfigBlockData(uint8_t& useSyncStatus) {
         logger_->log(kLogError, "Veltrion2CamMgr::writeConfigBlockData failed - no config block was read to back up\n");
         return false;
     }
+    // A backup that cannot be written is worth a warning, not a refusal: the
+    // block as read stays in memory for the write-back below, and a refusal
+    // would block every calibration write and an update's alignment step.
     std::string error;
     const auto backup = configbackup::save(configBlockAsRead_, serialOfImage(configBlockAsRead_), error);
-    if (!backup) {
-        logger_->log(kLogError, "Veltrion2CamMgr::writeConfigBlockData failed - unable to back up the config block: %s\n",
+    if (backup)
+        logger_->log(kLogInfo, "Veltrion2CamMgr::writeConfigBlockData: config block backed up to %s\n",
+                     backup->c_str());
+    else
+        logger_->log(kLogInfo,
+                     "Veltrion2CamMgr::writeConfigBlockData: warning - unable to back up the config block (%s); "
+                     "writing it without a backup\n",
                      error.c_str());
-        return false;
-    }
-    const std::string backupPath = backup->string();
-    logger_->log(kLogInfo, "Veltrion2CamMgr::writeConfigBlockData: config block backed up to %s\n", backupPath.c_str());
 
     bool erased = false;
     if (eraseAndWriteConfigBlock(configBlockImage_, useSyncStatus, erased)) return true;
@@ -147,13 +151,15 @@ bool Veltrion2CamMgr::writeConfigBlockData(uint8_t& useSyncStatus) {
         logger_->log(kLogError,
                      "Veltrion2CamMgr::writeConfigBlockData failed - unable to write back the old config block; "
                      "its backup is %s\n",
-                     backupPath.c_str());
+                     backup ? backup->c_str() : "missing: it could not be written");
     }
     return false;
 }
 
 bool Veltrion2CamMgr::setVeltrion2CamCTGData(int topCtg0, int topCtg1, int topCtg2, int rightCtg0, int rightCtg1,
                                              const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (!prepareConfigBlockBuffer(devPath)) return false;
     CloseOnExit closer(*device_);
     patchCtgValues(configBlockImage_, {topCtg0, topCtg1, topCtg2, rightCtg0, rightCtg1});
@@ -167,6 +173,8 @@ bool Veltrion2CamMgr::setVeltrion2CamCTGData(int topCtg0, int topCtg1, int topCt
 }
 
 bool Veltrion2CamMgr::programCalibrationParam(const CalibrationParams& params, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (!prepareConfigBlockBuffer(devPath)) {
         logger_->log(kLogError, "Veltrion2CamMgr::programCalibrationParam failed on read config block\n");
         return false;

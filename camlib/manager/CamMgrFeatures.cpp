@@ -80,6 +80,9 @@ bool Veltrion2CamMgr::programDefaultFeatureValues(const std::string& jsonText, c
                      base, length);
         return false;
     }
+    // The read, the patch and the write happen under one writer lock.
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     std::vector<uint8_t> stored(length);
     if (!readFlashContents(base, stored.data(), length, devPath)) {
         logger_->log(kLogError, "CamMgr.programDefaultFeatureValues: failed to read flash contents!\n");

@@ -195,9 +195,9 @@ public:
     std::string configBlockToString(const CamConfigBlock& block);
     // Leaves the camera open and in SPI mode for writeConfigBlockData.
     bool prepareConfigBlockBuffer(const std::string& devPath);
-    // Saves the block as last read to a backup file, erases the sector and
-    // writes both pages of the image; a write that fails after the erase
-    // writes the old block back once.
+    // Saves the block as last read to a backup file (one that cannot be
+    // written only warns), erases the sector and writes both pages of the
+    // image; a write that fails after the erase writes the old block back once.
     bool writeConfigBlockData(uint8_t& useSyncStatus);
     bool setVeltrion2CamCTGData(int topCtg0, int topCtg1, int topCtg2, int rightCtg0, int rightCtg1,
                                 const std::string& devPath);

@@ -8,10 +8,12 @@
 #include "ConfigFixture.h"
 #include "Factory.h"
 #include "FactoryData.h"
+#include "FeatureJson.h"
 #include "config/ConfigBlockLayout.h"
 #include "manager/DeviceSession.h"
 #include "config/RegisterMap.h"
 #include "base/VersionNumber.h"
+#include "support/ForeignWriterLock.h"
 
 using namespace veltrion;
 namespace cb = veltrion::configblock;
@@ -137,15 +139,46 @@ TEST_F(ConfigTest, CameraLostDuringTheRewriteLeavesTheBackupToRestoreFrom) {
     EXPECT_TRUE(log_.contains("unable to write back the old config block; its backup is " + files[0].string()));
 }
 
-TEST_F(ConfigTest, NoRewriteWithoutABackup) {
+TEST_F(ConfigTest, BackupThatCannotBeWrittenWarnsAndTheRewriteGoesOn) {
     addCamera(kV3ProductId);
     const auto blocker = dir_.path() / "not-a-folder";
     std::ofstream(blocker) << "x";
     ::setenv("XDG_STATE_HOME", blocker.c_str(), 1);
+    const std::string warning =
+        "Veltrion2CamMgr::writeConfigBlockData: warning - unable to back up the config block (cannot create " +
+        (blocker / "veltrion" / "config-backups").string();
 
+    ASSERT_TRUE(mgr_->setVeltrion2CamCTGData(0x0111, 2, 3, 4, 5, path_));
+    EXPECT_EQ(flash(cb::kMainPageAddress + cb::kCtgOffset, 2), (std::vector<uint8_t>{0x01, 0x11}));
+    EXPECT_TRUE(log_.contains(warning)) << log_.text();
+
+    // A write that fails after the erase still gets the old block back from memory.
+    const auto before = blockPages();
+    bus_->fault(kCamera, "fail-next", "c2:3");
+    EXPECT_FALSE(mgr_->programCalibrationParam(CalibrationParams{}, path_));
+    EXPECT_EQ(blockPages(), before);
+    EXPECT_TRUE(log_.contains("writeConfigBlockData: the old config block is written back\n"));
+}
+
+TEST_F(ConfigTest, RewritesAreRefusedAtOnceWhileAnotherWriterHoldsTheCamera) {
+    addCamera(kV3ProductId);
+    const auto before = blockPages();
+    ForeignWriterLock otherProcess(dir_.path() / "bus" / kCamera / "writer.lock");
+    ASSERT_TRUE(otherProcess.held());
+
+    EXPECT_FALSE(mgr_->programCalibrationParam(CalibrationParams{}, path_));
     EXPECT_FALSE(mgr_->setVeltrion2CamCTGData(1, 2, 3, 4, 5, path_));
-    EXPECT_EQ(stat("sectors-erased-64k"), 0u);
-    EXPECT_TRUE(log_.contains("Veltrion2CamMgr::writeConfigBlockData failed - unable to back up the config block: "));
+    EXPECT_FALSE(mgr_->programDefaultFeatureValues(std::string(camsim::featureJsonForGroup("V3G")), path_));
+    const std::string busy =
+        "Veltrion2CamMgr::lockCameraForWriting failed - camera busy: another writer is changing camera " + path_ + "\n";
+    EXPECT_EQ(log_.text(), busy + busy + busy);
+    EXPECT_EQ(transfers(vreq::kSpiModeEnter), 0u);  // the camera was not even opened for it
+    EXPECT_EQ(blockPages(), before);
+    EXPECT_TRUE(backups().empty());
+
+    // Readers go on.
+    CamConfigBlock block;
+    EXPECT_TRUE(mgr_->getVeltrion2CamConfigBlock(block, path_));
 }
 
 TEST_F(ConfigTest, EepromBytesComeFromTheBoard) {
