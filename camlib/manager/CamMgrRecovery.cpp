@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "device/CameraIdentity.h"
+#include "image/ImageSelection.h"
 #include "manager/DeviceSession.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "device/VendorRequests.h"
@@ -20,6 +22,8 @@ constexpr uint16_t kDownloadChunk = 4096;
 constexpr int kFlashReadRetries = 2;
 // Boot-chain images are read in growing chunks until their walk ends.
 constexpr uint32_t kFirstReadSize = 4 * 1024;
+// The operation named in the lines of a failed boot-chain read.
+constexpr const char* kBootCheck = "isDevFX3Valid";
 
 constexpr uint16_t low16(uint32_t value) { return static_cast<uint16_t>(value & 0xFFFF); }
 constexpr uint16_t high16(uint32_t value) { return static_cast<uint16_t>(value >> 16); }
@@ -78,7 +82,8 @@ bool Veltrion2CamMgr::loadBootProgram(const uint8_t* image, size_t length, const
     return true;
 }
 
-bool Veltrion2CamMgr::readFlashForBootCheck(uint32_t address, uint8_t* destination, uint32_t length) {
+bool Veltrion2CamMgr::readFlashWithoutSpiMode(uint32_t address, uint8_t* destination, uint32_t length,
+                                              const char* operation) {
     for (uint32_t done = 0; done < length; done += flashmap::kPageSize) {
         const uint32_t current = address + done;
         const auto chunk = static_cast<uint16_t>(std::min(flashmap::kPageSize, length - done));
@@ -87,13 +92,13 @@ bool Veltrion2CamMgr::readFlashForBootCheck(uint32_t address, uint8_t* destinati
                                                 destination + done, chunk))
                 break;
             if (attempt == kFlashReadRetries) {
-                logger_->log(kLogError, "Veltrion2CamMgr::isDevFX3Valid failed to read flash at addr %u\n", current);
+                logger_->log(kLogError, "Veltrion2CamMgr::%s failed to read flash at addr %u\n", operation, current);
                 return false;
             }
-            logger_->log(kLogError, "Veltrion2CamMgr::isDevFX3Valid failed on read control transfer. Retry %d now. Max Retry %d\n",
-                         attempt + 1, kFlashReadRetries);
+            logger_->log(kLogError, "Veltrion2CamMgr::%s failed on read control transfer. Retry %d now. Max Retry %d\n",
+                         operation, attempt + 1, kFlashReadRetries);
             if (!device_->reopenVeltrion2Dev()) {
-                logger_->log(kLogError, "Veltrion2CamMgr::isDevFX3Valid unable to reopen device\n");
+                logger_->log(kLogError, "Veltrion2CamMgr::%s unable to reopen device\n", operation);
                 return false;
             }
             std::this_thread::sleep_for(retryPause_);
@@ -102,14 +107,14 @@ bool Veltrion2CamMgr::readFlashForBootCheck(uint32_t address, uint8_t* destinati
     return true;
 }
 
-std::optional<bool> Veltrion2CamMgr::isBootImageValid(uint32_t address, uint32_t regionSize) {
+std::optional<bool> Veltrion2CamMgr::isBootImageValid(uint32_t address, uint32_t regionSize, const char* operation) {
     // Read only as much of the region as the image's own section chain needs.
     std::vector<uint8_t> bytes;
     uint32_t wanted = kFirstReadSize;
     for (;;) {
         const auto have = static_cast<uint32_t>(bytes.size());
         bytes.resize(wanted);
-        if (!readFlashForBootCheck(address + have, bytes.data() + have, wanted - have)) return std::nullopt;
+        if (!readFlashWithoutSpiMode(address + have, bytes.data() + have, wanted - have, operation)) return std::nullopt;
         const Fx3ImageCheck check = inspectFx3BootImage(bytes).check;
         if (check != Fx3ImageCheck::Unterminated || wanted == regionSize) break;
         wanted = std::min(regionSize, wanted * 2);
@@ -123,9 +128,9 @@ std::optional<BootChainState> Veltrion2CamMgr::inspectBootChain(const std::strin
         logger_->log(kLogError, "Veltrion2CamMgr::isDevFX3Valid failed - unable to open dev %s\n", devPath.c_str());
         return std::nullopt;
     }
-    const auto bootLoader = isBootImageValid(flashmap::kBootLoaderAddress, flashmap::kBootLoaderRegionSize);
+    const auto bootLoader = isBootImageValid(flashmap::kBootLoaderAddress, flashmap::kBootLoaderRegionSize, kBootCheck);
     if (!bootLoader) return std::nullopt;
-    const auto fx3 = isBootImageValid(flashmap::kFx3Address, flashmap::kFx3RegionSize);
+    const auto fx3 = isBootImageValid(flashmap::kFx3Address, flashmap::kFx3RegionSize, kBootCheck);
     if (!fx3) return std::nullopt;
     return BootChainState{*bootLoader, *fx3};
 }
@@ -135,9 +140,11 @@ bool Veltrion2CamMgr::isDevFX3Valid(const std::string& devPath) {
     return chain && chain->bootLoaderValid && chain->fx3Valid;
 }
 
-void Veltrion2CamMgr::recoverAllCamsFX3(const uint8_t* image, size_t length) {
+void Veltrion2CamMgr::recoverAllCamsFX3(const uint8_t* image, size_t length) { recoverBootModeCameras(image, length); }
+
+bool Veltrion2CamMgr::recoverBootModeCameras(const uint8_t* image, size_t length) {
     std::vector<std::string> brokenPaths;
-    if (!device_->getBrokenVeltrion2DevPaths(brokenPaths) || brokenPaths.empty()) return;
+    if (!device_->getBrokenVeltrion2DevPaths(brokenPaths) || brokenPaths.empty()) return true;
 
     // A unified package carries one image per camera model: the controller
     // of a boot-mode camera is brought up with the first image whose FX3
@@ -145,11 +152,14 @@ void Veltrion2CamMgr::recoverAllCamsFX3(const uint8_t* image, size_t length) {
     const RecoveryImages images = recoveryImages(image, length);
     const int waitSeconds = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(recoveryWait_).count());
 
+    bool allRecovered = true;
     for (const auto& path : brokenPaths) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::recoverAllCamsFX3 - found westbridge cam %s - try recovering its FX3\n",
                      path.c_str());
-        if (!loadBootProgram(images.download.data(), images.download.size(), path))
+        if (!loadBootProgram(images.download.data(), images.download.size(), path)) {
             logger_->log(kLogInfo, "Veltrion2CamMgr::recoverAllCamsFX3 - failed to bring up cam %s\n", path.c_str());
+            allRecovered = false;
+        }
     }
     logger_->log(kLogInfo, "Veltrion2CamMgr::recoverAllCamsFX3 - waiting %d secs for the device to load\n", waitSeconds);
     std::this_thread::sleep_for(recoveryWait_);
@@ -159,12 +169,12 @@ void Veltrion2CamMgr::recoverAllCamsFX3(const uint8_t* image, size_t length) {
         logger_->log(kLogError,
                      "Veltrion2CamMgr::recoverAllCamsFX3 - ERROR: previous westbridge device(s) not come back up within %d secs as no live cam\n",
                      waitSeconds);
-        return;
+        return false;
     }
     UpdatePackage downloadPackage;
     if (!parseUpdatePackage(images.download.data(), images.download.size(), downloadPackage)) {
         logger_->log(kLogError, "Veltrion2CamMgr::recoverAllCamsFX3 - failed to prase update package\n");
-        return;
+        return false;
     }
 
     bool anyInvalid = false;
@@ -173,13 +183,29 @@ void Veltrion2CamMgr::recoverAllCamsFX3(const uint8_t* image, size_t length) {
         if (chain && chain->bootLoaderValid && chain->fx3Valid) continue;
         anyInvalid = true;
         logger_->log(kLogInfo, "Veltrion2CamMgr::recoverAllCamsFX3 - recovering invalid fx3 data. Previous error ignored.\n");
-        if (!repairBootChain(path, chain.value_or(BootChainState{}), images, downloadPackage))
+        UpdatePackage ownImage;
+        const UpdatePackage* own = ownModelImage(path, images, downloadPackage, ownImage);
+        if (!own) {
+            allRecovered = false;
+            continue;
+        }
+        if (!repairBootChain(path, chain.value_or(BootChainState{}), *own)) {
             logger_->log(kLogError, "Veltrion2CamMgr::recoverAllCamsFX3 - failed to program FX3 for cam %s\n", path.c_str());
+            allRecovered = false;
+        }
     }
     if (!anyInvalid)
         logger_->log(kLogError,
                      "Veltrion2CamMgr::recoverAllCamsFX3 - ERROR: previous westbridge device(s) not come back up within %d secs as no cam with invalid fx3\n",
                      waitSeconds);
+
+    // A controller that did not come back stays unrecovered.
+    std::vector<std::string> stillBroken;
+    if (device_->getBrokenVeltrion2DevPaths(stillBroken) && !stillBroken.empty()) {
+        logger_->log(kLogError, "Veltrion2CamMgr::recoverAllCamsFX3 - %zu camera(s) still in boot mode\n", stillBroken.size());
+        allRecovered = false;
+    }
+    return allRecovered;
 }
 
 Veltrion2CamMgr::RecoveryImages Veltrion2CamMgr::recoveryImages(const uint8_t* image, size_t length) {
@@ -190,7 +216,7 @@ Veltrion2CamMgr::RecoveryImages Veltrion2CamMgr::recoveryImages(const uint8_t* i
         return images;
     }
     images.fromPackage = true;
-    UnifiedPackage unified;
+    UnifiedPackage& unified = images.unified;
     Logger quiet(-1);  // a package that does not parse is reported by the later steps
     if (!images::parseUpdatePackage(images.package, unified, quiet)) return images;
     for (size_t i = 0; i < unified.imageCount(); ++i) {
@@ -205,27 +231,54 @@ Veltrion2CamMgr::RecoveryImages Veltrion2CamMgr::recoveryImages(const uint8_t* i
     return images;
 }
 
-bool Veltrion2CamMgr::repairBootChain(const std::string& devPath, const BootChainState& chain,
-                                      const RecoveryImages& images, const UpdatePackage& downloadPackage) {
-    // The camera's own model's image when the recovery image is a package.
-    UpdatePackage own;
-    const UpdatePackage* package = &downloadPackage;
-    if (images.fromPackage) {
-        std::vector<uint8_t> chosen;
-        if (getFirmwareFromUnifiedImg(images.package.data(), images.package.size(), 0, 0, chosen, devPath) &&
-            parseUpdatePackage(chosen.data(), chosen.size(), own))
-            package = &own;
+const UpdatePackage* Veltrion2CamMgr::ownModelImage(const std::string& devPath, const RecoveryImages& images,
+                                                    const UpdatePackage& downloadPackage, UpdatePackage& storage) {
+    // Flash only ever gets the camera's own model's firmware: the controller
+    // may run another model's firmware from RAM, but its flash must boot it
+    // as what it is.
+    CameraInfo info;
+    if (!getVeltrion2Info(info, devPath)) {
+        logger_->log(kLogError, "Veltrion2CamMgr::recoverAllCamsFX3 - failed to obtain cam info of %s - its flash is not repaired\n",
+                     devPath.c_str());
+        return nullptr;
     }
+    const std::string cameraGroup = getFwGroupFromVidPid(info.vendorId, info.productId);
+    if (images.fromPackage) {
+        const ImageChoice choice = chooseImageForCamera(images.unified, info.vendorId, info.productId);
+        const bool parsed = choice.index >= 0 &&
+                            parseUpdatePackage(images.unified.image(static_cast<size_t>(choice.index)).data(),
+                                               images.unified.image(static_cast<size_t>(choice.index)).size(), storage);
+        if (!parsed) {
+            logger_->log(kLogError,
+                         "Veltrion2CamMgr::recoverAllCamsFX3 - no image of the package fits cam %s (%04x:%04x) - its "
+                         "flash is not repaired\n",
+                         devPath.c_str(), info.vendorId, info.productId);
+            return nullptr;
+        }
+        return &storage;
+    }
+    const std::string imageGroup = getFwGroupFromFx3VerStr(versionToString(downloadPackage.fx3Version));
+    if (cameraGroup.empty() || cameraGroup != imageGroup) {
+        logger_->log(kLogError,
+                     "Veltrion2CamMgr::recoverAllCamsFX3 - the image (group %s) does not fit cam %s (group %s) - its "
+                     "flash is not repaired\n",
+                     imageGroup.c_str(), devPath.c_str(), cameraGroup.c_str());
+        return nullptr;
+    }
+    return &downloadPackage;
+}
+
+bool Veltrion2CamMgr::repairBootChain(const std::string& devPath, const BootChainState& chain,
+                                      const UpdatePackage& package) {
     // The FX3 firmware is written whenever the chain was broken, so that the
     // camera boots after its next reset what it runs now.
-    if (!programFX3Flash(true, package->fx3.data(), static_cast<uint32_t>(package->fx3.size()), devPath))
-        return false;
+    if (!programFX3Flash(true, package.fx3.data(), static_cast<uint32_t>(package.fx3.size()), devPath)) return false;
     if (!chain.bootLoaderValid) {
         // Compared by checksum query or read-back, as during an update.
         bool checksumUnsupported = false;
         if (!updateCameraFirmware(flash::kCompBootLoader, fx3image::kSignature0, fx3image::kSignature1,
                                   flashmap::kBootLoaderAddress, flashmap::kBootLoaderRegionSize,
-                                  package->bootloader.data(), static_cast<uint32_t>(package->bootloader.size()),
+                                  package.bootloader.data(), static_cast<uint32_t>(package.bootloader.size()),
                                   checksumUnsupported, devPath, "bootloader"))
             return false;
     }

@@ -31,6 +31,10 @@ constexpr unsigned kSecondsFpga = 570;
 constexpr unsigned kSecondsFx3 = 20;
 constexpr unsigned kSecondsAudio = 5;
 constexpr unsigned kSecondsIsp = 5;
+// Repairs that no version shows: a boot loader or backup FX3 firmware that
+// is not sound, or a feature JSON record that is not the image's.
+constexpr unsigned kSecondsBootComponents = 20;
+constexpr unsigned kSecondsJson = 5;
 
 constexpr size_t kMagicSize = 4;
 
@@ -140,22 +144,13 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     }
 
     // The image must be made for the camera's firmware group.
-    const std::string cameraGroup = getFwGroupFromVidPid(info.vendorId, info.productId);
-    if (cameraGroup.empty()) {
-        logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed to get current fw group from vid %04x, pid %04x\n",
-                     info.vendorId, info.productId);
-        return false;
-    }
-    const std::string fx3VersionText = versionToString(package.fx3Version);
-    const std::string imageGroup = getFwGroupFromFx3VerStr(fx3VersionText);
-    if (imageGroup.empty()) {
-        logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed to get image fw group from fx3 ver %s\n",
-                     fx3VersionText.c_str());
-        return false;
-    }
-    if (cameraGroup != imageGroup) {
-        logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - fw group type mismatched. Current %s, Img given %s",
-                     cameraGroup.c_str(), imageGroup.c_str());
+    if (!imageFitsCameraGroup(info, package, "updateCameraFirmware", "")) return false;
+
+    // What flash holds decides too: a component cut off half way is
+    // rewritten even when the version the camera reports is the image's.
+    const auto judged = judgeFlashAgainstImage(package, devPath);
+    if (!judged) {
+        logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed to read the camera's flash\n");
         return false;
     }
 
@@ -172,7 +167,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     } else {
         checkBoot = force || forceFx3AudioIsp || package.fpga.version != info.fpgaVersion ||
                     package.fx3Version != info.fx3Version || package.audio.version != info.audioVersion ||
-                    package.isp.version != info.ispVersion;
+                    package.isp.version != info.ispVersion || !judged->allSound();
     }
     updated = checkBoot;
 
@@ -201,7 +196,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     beginProgressStep("FPGA");
     logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - FPGA ver in file %04x, FPGA ver in cam %04x, force update %d\n",
                  package.fpga.version, info.fpgaVersion, force);
-    if (force || package.fpga.version != info.fpgaVersion) {
+    if (force || package.fpga.version != info.fpgaVersion || !judged->fpgaSound) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - updating FPGA firmware\n");
         if (!programFPGAFlash(checksumUnsupported, package.fpga.data.data(), static_cast<uint32_t>(package.fpga.length()),
                               package.fpga.flashAddress, devPath)) {
@@ -222,7 +217,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     logger_->log(kLogInfo,
                  "Veltrion2CamMgr::updateCameraFirmware - FX3 ver in file %04x, FX3 ver in cam %04x, force update %d, force FX3AudioIsp update %d\n",
                  package.fx3Version, info.fx3Version, force, forceFx3AudioIsp);
-    if (force || forceFx3AudioIsp || package.fx3Version != info.fx3Version) {
+    if (force || forceFx3AudioIsp || package.fx3Version != info.fx3Version || !judged->fx3Sound) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - updating FX3 firmware\n");
         if (!programFX3Flash(checksumUnsupported, package.fx3.data(), static_cast<uint32_t>(package.fx3.size()), devPath)) {
             logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed program FX3\n");
@@ -242,7 +237,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     logger_->log(kLogInfo,
                  "Veltrion2CamMgr::updateCameraFirmware - audio ver in file %04x, audio ver in cam %04x, force update %d, force FX3AudioIsp update %d\n",
                  package.audio.version, info.audioVersion, force, forceFx3AudioIsp);
-    if (force || forceFx3AudioIsp || package.audio.version != info.audioVersion) {
+    if (force || forceFx3AudioIsp || package.audio.version != info.audioVersion || !judged->audioSound) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - updating Audio firmware\n");
         if (!programAudioFlash(checksumUnsupported, package.audio.data.data(),
                                static_cast<uint32_t>(package.audio.length()), package.audio.flashAddress, devPath)) {
@@ -263,7 +258,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     logger_->log(kLogInfo,
                  "Veltrion2CamMgr::updateCameraFirmware - ISP ver in file %04x, ISP ver in cam %04x, force update %d, force FX3AudioIsp update %d\n",
                  package.isp.version, info.ispVersion, force, forceFx3AudioIsp);
-    if (force || forceFx3AudioIsp || package.isp.version != info.ispVersion) {
+    if (force || forceFx3AudioIsp || package.isp.version != info.ispVersion || !judged->ispSound) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - updating ISP firmware\n");
         if (!programISPFlash(checksumUnsupported, package.isp.data.data(), static_cast<uint32_t>(package.isp.length()),
                              package.isp.flashAddress, devPath)) {
@@ -318,6 +313,29 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     return true;
 }
 
+bool Veltrion2CamMgr::imageFitsCameraGroup(const CameraInfo& info, const UpdatePackage& package, const char* operation,
+                                           const char* lineEnd) {
+    const std::string cameraGroup = getFwGroupFromVidPid(info.vendorId, info.productId);
+    if (cameraGroup.empty()) {
+        logger_->log(kLogError, "Veltrion2CamMgr::%s - failed to get current fw group from vid %04x, pid %04x\n", operation,
+                     info.vendorId, info.productId);
+        return false;
+    }
+    const std::string fx3VersionText = versionToString(package.fx3Version);
+    const std::string imageGroup = getFwGroupFromFx3VerStr(fx3VersionText);
+    if (imageGroup.empty()) {
+        logger_->log(kLogError, "Veltrion2CamMgr::%s - failed to get image fw group from fx3 ver %s\n", operation,
+                     fx3VersionText.c_str());
+        return false;
+    }
+    if (cameraGroup != imageGroup) {
+        logger_->log(kLogError, "Veltrion2CamMgr::%s - fw group type mismatched. Current %s, Img given %s%s", operation,
+                     cameraGroup.c_str(), imageGroup.c_str(), lineEnd);
+        return false;
+    }
+    return true;
+}
+
 bool Veltrion2CamMgr::updateCameraFirmwareAllCams(const std::string& imagePath, bool force, bool& anyUpdated) {
     anyUpdated = false;
     std::vector<uint8_t> file;
@@ -330,12 +348,15 @@ bool Veltrion2CamMgr::updateCameraFirmwareAllCams(const std::string& imagePath, 
 
 bool Veltrion2CamMgr::updateCameraFirmwareAllCams(const uint8_t* image, size_t length, bool force, bool& anyUpdated) {
     anyUpdated = false;
-    recoverAllCamsFX3(image, length);
+    // A camera left in boot mode, or one whose boot chain could not be
+    // written, fails the run once the other cameras are updated.
+    const bool recovered = recoverBootModeCameras(image, length);
+    if (!recovered) logger_->log(kLogError, "updateCameraFirmwareAllCams: not every boot-mode camera was recovered\n");
 
     std::vector<std::string> paths;
     if (!getCameraList(paths)) {
         logger_->log(kLogError, "updateCameraFirmwareAllCams: no device found\n");
-        return true;
+        return recovered;
     }
     for (const auto& path : paths) {
         bool updated = false;
@@ -345,7 +366,7 @@ bool Veltrion2CamMgr::updateCameraFirmwareAllCams(const uint8_t* image, size_t l
         }
         anyUpdated = anyUpdated || updated;
     }
-    return true;
+    return recovered;
 }
 
 bool Veltrion2CamMgr::updateFromImageOrPackage(const uint8_t* image, size_t length, bool force, bool& updated,
@@ -393,11 +414,22 @@ bool Veltrion2CamMgr::isUpdateNeeded(const uint8_t* image, size_t length, bool f
         return false;
     }
 
-    const bool fpgaDiffers = package.fpga.version != info.fpgaVersion;
-    const bool fx3Differs = package.fx3Version != info.fx3Version;
-    const bool audioDiffers = package.audio.version != info.audioVersion;
-    const bool ispDiffers = package.isp.version != info.ispVersion;
-    if (!force && info.versionsValid && info.versionsRead && !fpgaDiffers && !fx3Differs && !audioDiffers && !ispDiffers)
+    // An image the update would refuse is no update.
+    if (!imageFitsCameraGroup(info, package, "isUpdateNeeded", "\n")) return false;
+    const auto judged = judgeFlashAgainstImage(package, devPath);
+    if (!judged) {
+        logger_->log(kLogError, "Veltrion2CamMgr::isUpdateNeeded: failed to read the flash of path %s\n", devPath.c_str());
+        return false;
+    }
+
+    const bool fpgaDiffers = package.fpga.version != info.fpgaVersion || !judged->fpgaSound;
+    const bool fx3Differs = package.fx3Version != info.fx3Version || !judged->fx3Sound;
+    const bool audioDiffers = package.audio.version != info.audioVersion || !judged->audioSound;
+    const bool ispDiffers = package.isp.version != info.ispVersion || !judged->ispSound;
+    const bool bootDiffers = !judged->bootComponentsSound();
+    const bool jsonDiffers = !judged->jsonEqual;
+    if (!force && info.versionsValid && info.versionsRead && !fpgaDiffers && !fx3Differs && !audioDiffers &&
+        !ispDiffers && !bootDiffers && !jsonDiffers)
         return true;
     needed = true;
     if (force) {
@@ -414,6 +446,10 @@ bool Veltrion2CamMgr::isUpdateNeeded(const uint8_t* image, size_t length, bool f
         seconds = kSecondsAudio;
     else if (ispDiffers)
         seconds = kSecondsIsp;
+    else if (bootDiffers)
+        seconds = kSecondsBootComponents;
+    else if (jsonDiffers)
+        seconds = kSecondsJson;
     needed = seconds != 0;
     return true;
 }

@@ -7,11 +7,12 @@
 // The members are spread over files by concern:
 //   CamMgrCore.cpp      construction, camera list, camera information, state
 //                       queries, reboot, versions
-//   FlashProtocol.cpp   flash access on the open camera: SPI mode, status
-//                       waits, erase, program, verify, block reads, LED
-//   FlashOperations.cpp flash access by device path: region programming,
+//   CamMgrFlashProtocol.cpp   flash access on the open camera: SPI mode,
+//                       status waits, erase, program, verify, block reads, LED
+//   CamMgrFlashOperations.cpp flash access by device path: region programming,
 //                       read-modify-write, sector erase, reads, checksums
-//   FlashComponents.cpp flash layout and component writers, checksum query
+//   CamMgrFlashComponents.cpp flash layout and component writers, checksum query
+//   CamMgrFlashJudgement.cpp  what the flash holds against an update image
 //   CamMgrImages.cpp    update images (parsers, component checks, image files,
 //                       MD5) and image creation (single images, unified
 //                       packages, lookup-table and alignment files); the
@@ -38,6 +39,7 @@
 #include <vector>
 
 #include "manager/CameraInfo.h"
+#include "manager/FlashJudgement.h"
 #include "config/ConfigBlock.h"
 #include "config/FeatureLayout.h"
 #include "config/RegisterMap.h"
@@ -253,6 +255,9 @@ public:
     bool getListOfAvailableFirmwares(uint16_t vendorId, uint16_t productId, std::vector<std::string>& ids,
                                      std::string& ownId, const std::string& packagePath);
     bool getImgVersion(uint16_t vendorId, uint16_t productId, ImageVersions& versions, const std::string& imagePath);
+    // What the camera's flash holds against the image (CamMgrFlashJudgement.cpp);
+    // empty when the flash could not be read. Leaves the camera out of SPI mode.
+    std::optional<FlashJudgement> judgeFlashAgainstImage(const UpdatePackage& package, const std::string& devPath);
 
     // ---- boot-mode recovery (CamMgrRecovery.cpp) ----
     bool loadBootProgram(const uint8_t* image, size_t length, const std::string& devPath);
@@ -260,6 +265,9 @@ public:
     bool isDevFX3Valid(const std::string& devPath);
     std::optional<BootChainState> inspectBootChain(const std::string& devPath);
     void recoverAllCamsFX3(const uint8_t* image, size_t length);
+    // The same, telling whether every boot-mode camera came back and every
+    // damaged boot chain was written with the camera's own model's image.
+    bool recoverBootModeCameras(const uint8_t* image, size_t length);
     // How long recovered controllers get to come back as cameras (20 s).
     void setRecoveryWait(std::chrono::milliseconds wait) { recoveryWait_ = wait; }
 
@@ -293,18 +301,31 @@ private:
                                 std::vector<uint8_t>& image, const char* parseFailureMessage);
     bool updateFromImageOrPackage(const uint8_t* image, size_t length, bool force, bool& updated,
                                   const std::string& devPath);
+    // The camera's group and the image's must agree; each refusal is logged
+    // under the operation's name, its last line ending in lineEnd.
+    bool imageFitsCameraGroup(const CameraInfo& info, const UpdatePackage& package, const char* operation,
+                              const char* lineEnd);
+    // Empty when the camera does not answer the query; then queryAnswers is
+    // cleared and later components are judged by reading the flash.
+    std::optional<bool> judgeByChecksumQuery(const std::string& devPath, int componentType, bool& queryAnswers);
 
     // ---- boot-mode recovery ----
     struct RecoveryImages {
         std::vector<uint8_t> package;   // what the caller gave
         std::vector<uint8_t> download;  // the single image whose FX3 firmware is downloaded
         bool fromPackage = false;       // the caller gave a unified package
+        UnifiedPackage unified;         // parsed, when it is a package
     };
     RecoveryImages recoveryImages(const uint8_t* image, size_t length);
-    bool readFlashForBootCheck(uint32_t address, uint8_t* destination, uint32_t length);
-    std::optional<bool> isBootImageValid(uint32_t address, uint32_t regionSize);
-    bool repairBootChain(const std::string& devPath, const BootChainState& chain, const RecoveryImages& images,
-                         const UpdatePackage& downloadPackage);
+    // Reads the open camera's flash page by page, retrying as the boot-chain
+    // check does; failures are logged under the operation's name.
+    bool readFlashWithoutSpiMode(uint32_t address, uint8_t* destination, uint32_t length, const char* operation);
+    std::optional<bool> isBootImageValid(uint32_t address, uint32_t regionSize, const char* operation);
+    // The image of the camera's own model, or none (with one line) when
+    // nothing the caller gave fits it.
+    const UpdatePackage* ownModelImage(const std::string& devPath, const RecoveryImages& images,
+                                       const UpdatePackage& downloadPackage, UpdatePackage& storage);
+    bool repairBootChain(const std::string& devPath, const BootChainState& chain, const UpdatePackage& package);
     std::chrono::milliseconds recoveryWait_{std::chrono::seconds(20)};
 
     // ---- flash layout and component writers ----
