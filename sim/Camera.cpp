@@ -114,7 +114,23 @@ int Camera::transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* da
         if (--fail->second == 0) state_.faults.failNext.erase(fail);
         return veltrion::kUsbErrorIo;
     }
+    if (!(setup.requestType & kDirectionIn)) return dispatch(setup, data);
+    auto shortReply = state_.faults.shortReply.find(setup.request);
+    if (shortReply == state_.faults.shortReply.end()) return dispatch(setup, data);
+    if (--shortReply->second == 0) state_.faults.shortReply.erase(shortReply);
 
+    // The camera acts on the request but its reply comes short: half of what
+    // was asked for, nothing of a one-byte reply. The host's buffer past what
+    // arrived keeps what it held.
+    std::vector<uint8_t> reply(setup.length);
+    const int result = dispatch(setup, reply.data());
+    if (result < 0) return result;
+    const int count = std::min<int>(result, setup.length / 2);
+    std::copy_n(reply.begin(), count, data);
+    return count;
+}
+
+int Camera::dispatch(const SetupPacket& setup, uint8_t* data) {
     try {
         if ((setup.requestType & kTypeMask) == kTypeStandard) return handleStandard(setup, data);
         if (state_.running.mode == RunMode::BootLoader) return handleBootLoader(setup, data);

@@ -84,6 +84,8 @@ public:
 private:
     using SteadyClock = std::chrono::steady_clock;
 
+    // Hands a transfer to the handler of its kind; the lock is held.
+    int dispatch(const SetupPacket& setup, uint8_t* data);
     // Requests, by concern (requests/*.cpp).
     int handleStandard(const SetupPacket& setup, uint8_t* data);
     int handleDeviceDescriptor(const SetupPacket& setup, uint8_t* data);

@@ -72,6 +72,7 @@ struct Faults {
     bool ramReadbackCorrupt = false;    // the boot loader reads RAM back with one bit flipped
     uint32_t powerLossAfterPages = 0;   // power fails after this many more programmed pages
     std::map<uint8_t, uint32_t> failNext;  // request code -> transfers still to fail
+    std::map<uint8_t, uint32_t> shortReply;  // request code -> IN replies still to cut short
 };
 
 struct Counters {

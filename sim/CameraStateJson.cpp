@@ -65,6 +65,7 @@ constexpr const char* kBusyStuck = "busy-stuck";
 constexpr const char* kRamReadbackCorrupt = "ram-readback-corrupt";
 constexpr const char* kPowerLossAfterPages = "power-loss-after-pages";
 constexpr const char* kFailNext = "fail-next";
+constexpr const char* kShortReply = "short-reply";
 constexpr const char* kCounters = "counters";
 constexpr const char* kResets = "resets";
 constexpr const char* kPowerCycles = "power-cycles";
@@ -167,6 +168,23 @@ uint32_t nonNegative(const Reader& reader, const char* name) {
     return value < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(value, UINT32_MAX));
 }
 
+// A "fault per request code" object: hex request code -> count above 0.
+std::map<uint8_t, uint32_t> requestCounts(const Reader& reader, const char* name) {
+    std::map<uint8_t, uint32_t> counts;
+    const Reader object = reader.child(name);
+    if (!object.raw()) return counts;
+    const char* code = nullptr;
+    json_t* value = nullptr;
+    json_object_foreach(object.raw(), code, value) {
+        char* end = nullptr;
+        const unsigned long request = std::strtoul(code, &end, 16);
+        if (*end == '\0' && request <= 0xFF && json_is_integer(value) && json_integer_value(value) > 0)
+            counts[static_cast<uint8_t>(request)] =
+                static_cast<uint32_t>(std::min<json_int_t>(json_integer_value(value), UINT32_MAX));
+    }
+    return counts;
+}
+
 uint64_t counter(const Reader& reader, const char* name) {
     const int64_t value = reader.integer(name, 0);
     return value < 0 ? 0 : static_cast<uint64_t>(value);
@@ -226,6 +244,8 @@ std::string cameraStateToJson(const CameraState& state) {
     setInt(faults, key::kPowerLossAfterPages, state.faults.powerLossAfterPages);
     json_t* failNext = addObject(faults, key::kFailNext);
     for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
+    json_t* shortReply = addObject(faults, key::kShortReply);
+    for (const auto& [request, count] : state.faults.shortReply) setInt(shortReply, hex(request, 2).c_str(), count);
 
     json_t* counters = addObject(root.get(), key::kCounters);
     setInt(counters, key::kResets, static_cast<int64_t>(state.counters.resets));
@@ -308,17 +328,8 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.faults.busyStuck = faults.boolean(key::kBusyStuck, false);
     state.faults.ramReadbackCorrupt = faults.boolean(key::kRamReadbackCorrupt, false);
     state.faults.powerLossAfterPages = nonNegative(faults, key::kPowerLossAfterPages);
-    const Reader failNext = faults.child(key::kFailNext);
-    if (failNext.raw()) {
-        const char* name = nullptr;
-        json_t* value = nullptr;
-        json_object_foreach(failNext.raw(), name, value) {
-            char* end = nullptr;
-            const unsigned long request = std::strtoul(name, &end, 16);
-            if (*end == '\0' && request <= 0xFF && json_is_integer(value) && json_integer_value(value) > 0)
-                state.faults.failNext[static_cast<uint8_t>(request)] = static_cast<uint32_t>(json_integer_value(value));
-        }
-    }
+    state.faults.failNext = requestCounts(faults, key::kFailNext);
+    state.faults.shortReply = requestCounts(faults, key::kShortReply);
 
     const Reader counters = top.child(key::kCounters);
     state.counters.resets = counter(counters, key::kResets);

@@ -35,10 +35,11 @@ bool flag(const std::string& key, const std::string& value) {
     throw SimError("bad value '" + value + "' for " + key + " (expected 0 or 1)");
 }
 
-// "c2:3" or "0xC2:3"; "0" clears every pending failure.
-void applyFailNext(Faults& faults, const std::string& value) {
+// "c2:3" or "0xC2:3" for fail-next and short-reply; "0" clears every
+// pending one.
+void applyRequestCount(std::map<uint8_t, uint32_t>& counts, const std::string& key, const std::string& value) {
     if (value == "0") {
-        faults.failNext.clear();
+        counts.clear();
         return;
     }
     const size_t colon = value.find(':');
@@ -48,11 +49,11 @@ void applyFailNext(Faults& faults, const std::string& value) {
     unsigned long long count = 0;
     if (colon == std::string::npos || !parseUnsigned(request, 16, 0xFF, code) ||
         !parseUnsigned(value.substr(colon + 1), 10, std::numeric_limits<uint32_t>::max(), count))
-        throw SimError("bad value '" + value + "' for fail-next (expected REQ:N with REQ in hex, or 0)");
+        throw SimError("bad value '" + value + "' for " + key + " (expected REQ:N with REQ in hex, or 0)");
     if (count == 0)
-        faults.failNext.erase(static_cast<uint8_t>(code));
+        counts.erase(static_cast<uint8_t>(code));
     else
-        faults.failNext[static_cast<uint8_t>(code)] = static_cast<uint32_t>(count);
+        counts[static_cast<uint8_t>(code)] = static_cast<uint32_t>(count);
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ std::vector<std::string> settingKeys() {
 
 std::vector<std::string> faultKeys() {
     return {"refuse-df", "refuse-c1", "refuse-checksum", "checksum-inconsistent", "busy-stuck",
-            "power-loss-after-pages", "fail-next", "ram-readback-corrupt"};
+            "power-loss-after-pages", "fail-next", "ram-readback-corrupt", "short-reply"};
 }
 
 void applySetting(CameraState& state, const std::string& key, const std::string& value) {
@@ -108,7 +109,9 @@ void applyFault(CameraState& state, const std::string& key, const std::string& v
         faults.powerLossAfterPages =
             static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
     } else if (key == "fail-next") {
-        applyFailNext(faults, value);
+        applyRequestCount(faults.failNext, key, value);
+    } else if (key == "short-reply") {
+        applyRequestCount(faults.shortReply, key, value);
     } else if (key == "ram-readback-corrupt") {
         faults.ramReadbackCorrupt = flag(key, value);
     } else {

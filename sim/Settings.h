@@ -16,7 +16,8 @@ namespace camsim {
 void applySetting(CameraState& state, const std::string& key, const std::string& value);
 
 // refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent, busy-stuck
-// 0|1; power-loss-after-pages N; fail-next REQ:N (REQ in hex) or 0 for none.
+// 0|1; power-loss-after-pages N; fail-next REQ:N and short-reply REQ:N (REQ
+// in hex), or 0 for none.
 void applyFault(CameraState& state, const std::string& key, const std::string& value);
 
 std::vector<std::string> settingKeys();

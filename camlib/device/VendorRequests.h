@@ -70,4 +70,24 @@ constexpr uint16_t kVersionEntryIsp = 3;
 // Reply byte of the streaming query when the camera streams.
 constexpr uint8_t kStreamingActive = 2;
 
+// Preset buttons (save, apply, reset) on request 0xFE.
+constexpr uint16_t kQueryPreset = 0x31;
+
+// Requests that only trigger an action: the camera answers with a one-byte
+// IN stage that means nothing, so any reply length is a success. Every other
+// IN reply carries bytes the caller uses and must arrive whole.
+constexpr bool isReplyIgnored(uint8_t request, uint16_t index) {
+    switch (request) {
+        case kSpiModeEnter:
+        case kSpiModeLeave:
+        case kFlashErase64K:
+        case kFlashErase32K:
+        case kFlashErase4K:
+        case kLed:
+        case kUsbReset: return true;
+        case kQuery: return index == kQueryPreset;
+        default: return false;
+    }
+}
+
 }  // namespace veltrion::vreq

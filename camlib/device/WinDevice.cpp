@@ -15,6 +15,7 @@ constexpr const char* kCameraClassGuid = "5E1D27A4-94C3-4B1F-8A6E-3C0B7D92F415";
 constexpr const char* kAnyUsbClassGuid = "A5DCBF10-6530-11D2-901F-00C04FB951ED";
 
 constexpr size_t kIdTextLength = 4;
+constexpr uint8_t kDirectionIn = 0x80;  // bmRequestType bit 7: device to host
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -181,8 +182,10 @@ bool WinDevice::sendUsbControlTransfer(uint8_t requestType, uint8_t request, uin
                      result);
         return false;
     }
-    // A reply shorter than asked for would leave the caller reading stale bytes.
-    if (result < length) {
+    // A reply shorter than asked for would leave the caller reading stale
+    // bytes, unless the request's reply means nothing.
+    const bool replyIgnored = (requestType & kDirectionIn) && vreq::isReplyIgnored(request, index);
+    if (result < length && !replyIgnored) {
         logger_->log(kLogError, "sendUsbControlTransfer:  sendUsbControlTransfer failed - short transfer of %d bytes, %u expected\n",
                      result, static_cast<unsigned>(length));
         return false;

@@ -2,6 +2,7 @@
 // signature-last writes, block-read bounds, progress and checksums.
 
 #include "FlashFixture.h"
+#include "device/VendorRequests.h"
 #include "format/FlashMap.h"
 #include "base/VersionNumber.h"
 
@@ -165,6 +166,25 @@ TEST_F(FlashProtocolTest, ProgressIsReportedUnderTheStepNameAndSpansAreUsedOnce)
     EXPECT_EQ(progress.reports[2 + 15].second, 10 + 54);
     EXPECT_EQ(progress.reports.back().second, 10 + 6 + 54);
     EXPECT_EQ(logCount("programFlash: wrote "), 16u);
+}
+
+TEST_F(FlashProtocolTest, ShortRepliesPassOnlyWhereTheReplyMeansNothing) {
+    // SPI-mode entry and erase answer with a byte nobody reads: short is fine.
+    writeFlash(kScratch, pattern(4096, 7));
+    fault("short-reply", "d2:1");
+    fault("short-reply", "c9:3");
+    ASSERT_TRUE(mgr_->eraseFlashContents(veltrion::vreq::kFlashErase4K, kScratch, path_));
+    EXPECT_EQ(flash(kScratch, 4096), std::vector<uint8_t>(4096, kErasedByte));
+    EXPECT_EQ(transfers(0xC9), 1u);  // no retry either
+    fault("short-reply", "0");
+
+    // Half a flash page is no page: the read fails instead of passing on
+    // bytes that never arrived.
+    writeFlash(kScratch, pattern(256, 9));
+    fault("short-reply", "c3:1");
+    std::vector<uint8_t> out(256);
+    EXPECT_FALSE(mgr_->readFlashContents(kScratch, out.data(), 256, path_));
+    EXPECT_TRUE(log_.contains("short transfer of 128 bytes, 256 expected")) << log_.text();
 }
 
 TEST(CompChecksum, BootImagesUseTheirLastWordOthersFletcher) {

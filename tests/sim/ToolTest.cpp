@@ -74,12 +74,15 @@ TEST_F(ToolTest, SetAndFaultReachTheCamera) {
     ASSERT_EQ(run({"fault", "cam0", "fail-next", "0xC2:3"}), kToolOk);
     ASSERT_EQ(run({"fault", "cam0", "fail-next", "c3:1"}), kToolOk);
     ASSERT_EQ(run({"fault", "cam0", "power-loss-after-pages", "12"}), kToolOk);
+    ASSERT_EQ(run({"fault", "cam0", "short-reply", "c9:2"}), kToolOk);
+    EXPECT_EQ(run({"fault", "cam0", "short-reply", "c9"}), kToolError);
     auto state = bus->state("cam0");
     EXPECT_EQ(state.run.systemLoaded, SystemLoadedOverride::Off);
     EXPECT_EQ(state.timing.preset, "realistic");
     EXPECT_GT(state.timing.erase64kUs, state.timing.erase4kUs);
     EXPECT_EQ(state.faults.failNext, (std::map<uint8_t, uint32_t>{{0xC2, 3}, {0xC3, 1}}));
     EXPECT_EQ(state.faults.powerLossAfterPages, 12u);
+    EXPECT_EQ(state.faults.shortReply, (std::map<uint8_t, uint32_t>{{0xC9, 2}}));  // kept in camera.json
 
     ASSERT_EQ(run({"fault", "cam0", "fail-next", "c2:0"}), kToolOk);
     EXPECT_EQ(bus->state("cam0").faults.failNext.count(0xC2), 0u);
