@@ -35,21 +35,39 @@ bool getHeaderInfoFromFlashFile(std::span<const uint8_t> component, ComponentHea
 bool getVersionStrFromFilename(const std::string& fileName, std::string& version, Logger& logger);
 
 // Converts a version text as the manager's getVersion does: an empty text
-// fails quietly, a text that does not scan logs the invalid-format line.
+// fails quietly, a text that does not scan logs the invalid-format line. A
+// number too large for its packed field is refused too: packed, it would
+// read as another version.
 bool convertVersionText(const std::string& text, uint32_t& version, Logger& logger);
+
+// True when the numbers of a "%c%u.%u.%u.%u" text fit the packed fields
+// (2, 6, 8 and 8 bits).
+bool versionFitsPackedFields(const std::string& text);
 
 // Checks signature, section chain and checksum of an FX3 boot image.
 bool isValidFx3Data(const uint8_t* data, size_t length, Logger& logger);
+
+// Why a feature-layout JSON text does not parse ("line 3 column 7: ..."), or
+// nothing when it does.
+std::optional<std::string> jsonSyntaxProblem(std::span<const uint8_t> text);
 
 // The flash bytes a "VM" component occupies once written: the writers erase
 // 96 sectors for the FPGA and length / 65536 + 1 sectors for audio and ISP.
 enum class VmKind { Fpga, Audio, Isp };
 uint64_t vmRegionSize(VmKind kind, uint64_t componentLength);
 
+// The 64 KiB sectors a "VM" component's writer erases, [start, end): the
+// writers erase whole sectors from the one holding the flash address.
+struct ErasedSpan {
+    uint64_t start = 0;
+    uint64_t end = 0;
+};
+ErasedSpan vmErasedSpan(VmKind kind, uint32_t flashAddress, uint64_t componentLength);
+
 // Why a "VM" component cannot be written where its header says, or nothing
-// when it can: its address must start a 64 KiB sector, its region must end
-// inside the flash, stay clear of the fixed regions, and for the FPGA the
-// component must fit its region.
+// when it can: the component must lie inside the sectors its writer erases,
+// and those must end inside the flash and stay clear of the fixed regions.
+// An address inside a sector is fine as long as that holds.
 std::optional<std::string> vmPlacementProblem(VmKind kind, uint32_t flashAddress, uint64_t componentLength);
 
 }  // namespace images

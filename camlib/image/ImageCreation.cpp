@@ -97,6 +97,33 @@ struct ComponentFile {
     const char* name;  // as the size message names it
 };
 
+// The input that the output path names, or nothing: creating the output
+// truncates it, so an input given again as the output would be destroyed.
+const std::string* inputNamedByOutput(const std::vector<const std::string*>& inputs, const std::string& output) {
+    for (const std::string* input : inputs) {
+        if (isSameFile(*input, output)) return input;
+    }
+    return nullptr;
+}
+
+// The finished image must pass the checks the update makes before it writes
+// a camera; an image that would be refused there is not written here.
+bool passesUpdateChecks(std::span<const uint8_t> header, std::span<const uint8_t> body, Logger& logger) {
+    std::vector<uint8_t> image;
+    try {
+        image.reserve(header.size() + body.size());
+    } catch (const std::bad_alloc&) {
+        logger.log(kLogError, "Veltrion2CamMgr::createSingleImage - no memory to check the image\n");
+        return false;
+    }
+    image.insert(image.end(), header.begin(), header.end());
+    image.insert(image.end(), body.begin(), body.end());
+    UpdatePackage package;
+    if (parseUpdatePackage(image, package, logger)) return true;
+    logger.log(kLogError, "Veltrion2CamMgr::createSingleImage - the update would refuse this image, not written\n");
+    return false;
+}
+
 }  // namespace
 
 bool createSingleImage(const std::vector<std::string>& arguments, std::span<uint8_t> lutBuffer, Logger& logger) {
@@ -127,6 +154,16 @@ bool createSingleImage(const std::vector<std::string>& arguments, std::span<uint
 
 bool createSingleImage(const SingleImageSources& sources, std::span<uint8_t> lutBuffer, Logger& logger) {
     using namespace singleimage;
+    std::vector<const std::string*> inputs = {&sources.fpgaFile,       &sources.fx3File,       &sources.audioFile,
+                                              &sources.ispFile,        &sources.bootloaderFile, &sources.backupFx3File,
+                                              &sources.jsonFile,       &sources.auxBlobFile};
+    for (const std::string& path : sources.lutDirectories) inputs.push_back(&path);
+    for (const std::string& path : sources.alignmentFiles) inputs.push_back(&path);
+    if (const std::string* input = inputNamedByOutput(inputs, sources.outputFile)) {
+        logger.log(kLogError, "Veltrion2CamMgr::createSingleImage - output file %s is the input file %s\n",
+                   sources.outputFile.c_str(), input->c_str());
+        return false;
+    }
     if (!createEmptyFile(sources.outputFile)) {
         logger.log(kLogError, "Veltrion2CamMgr::createSingleImage - unable to create file %s\n",
                    sources.outputFile.c_str());
@@ -242,6 +279,7 @@ bool createSingleImage(const SingleImageSources& sources, std::span<uint8_t> lut
         return false;
     }
     std::copy(digest->begin(), digest->end(), header.begin() + kMd5Offset);
+    if (!passesUpdateChecks(header, body, logger)) return false;
 
     if (!openAndDumpFile(sources.outputFile, header, false, logger)) {
         logger.log(kLogError, "Veltrion2CamMgr::createSingleImage failed to dump header\n");
@@ -267,11 +305,27 @@ bool createUnifiedImage(const std::vector<std::string>& arguments, Logger& logge
     const std::vector<std::string> imageFiles(arguments.begin(), arguments.end() - kTrailingFiles);
     const std::string& jsonFile = arguments[arguments.size() - 2];
     const std::string& outputFile = arguments.back();
+    for (auto input = arguments.begin(); input + 1 != arguments.end(); ++input) {
+        if (isSameFile(*input, outputFile)) {
+            logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage - output file %s is the input file %s\n",
+                       outputFile.c_str(), input->c_str());
+            return false;
+        }
+    }
 
     const auto jsonLength = validFileSize(jsonFile);
     if (!jsonLength) {
         logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage - invalid img file size %u\n",
                    printedSize(jsonFile));
+        return false;
+    }
+    // Cameras get their feature defaults from this file; a package whose
+    // output name was forgotten also ends here, with an image as its JSON.
+    std::vector<uint8_t> jsonText;
+    if (!openAndReadFile(jsonFile, jsonText, logger)) return false;
+    if (const auto problem = jsonSyntaxProblem(jsonText)) {
+        logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage - json file %s is not valid JSON: %s\n",
+                   jsonFile.c_str(), problem->c_str());
         return false;
     }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -107,6 +108,11 @@ int64_t fileSizeByPath(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
     return static_cast<int64_t>(status.st_size);
+}
+
+bool isSameFile(const std::string& first, const std::string& second) {
+    std::error_code error;  // a path that does not exist is no other file
+    return std::filesystem::equivalent(first, second, error) && !error;
 }
 
 bool readFileExactly(const std::string& path, std::span<uint8_t> out) {

@@ -33,6 +33,10 @@ std::optional<Md5Digest> getMD5Hash(std::span<const uint8_t> bytes, Logger& logg
 // or is not a regular file.
 int64_t fileSizeByPath(const std::string& path);
 
+// True when both paths name one existing file (same file system object after
+// links are followed), however differently they are written.
+bool isSameFile(const std::string& first, const std::string& second);
+
 // Reads exactly out.size() bytes of the file into out; false when the file
 // cannot be opened or holds another number of bytes. Logs nothing.
 bool readFileExactly(const std::string& path, std::span<uint8_t> out);

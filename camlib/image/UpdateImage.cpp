@@ -185,22 +185,46 @@ bool takeVmComponent(const VmSlot& slot, std::span<const uint8_t> bytes, UpdateP
     return true;
 }
 
-// Two components whose erased regions overlap would wipe each other.
+// Two components whose erased sectors overlap would wipe each other.
 bool checkVmComponentsApart(const UpdatePackage& package, Logger& logger) {
     for (size_t a = 0; a < kVmSlots.size(); ++a) {
         for (size_t b = a + 1; b < kVmSlots.size(); ++b) {
             const VmComponent& first = package.*kVmSlots[a].member;
             const VmComponent& second = package.*kVmSlots[b].member;
-            const uint64_t firstEnd = first.flashAddress + vmRegionSize(kVmSlots[a].kind, first.length());
-            const uint64_t secondEnd = second.flashAddress + vmRegionSize(kVmSlots[b].kind, second.length());
-            if (first.flashAddress < secondEnd && second.flashAddress < firstEnd) {
+            const ErasedSpan firstSpan = vmErasedSpan(kVmSlots[a].kind, first.flashAddress, first.length());
+            const ErasedSpan secondSpan = vmErasedSpan(kVmSlots[b].kind, second.flashAddress, second.length());
+            if (firstSpan.start < secondSpan.end && secondSpan.start < firstSpan.end) {
                 logger.log(kLogError,
-                           "Veltrion2CamMgr::parseUpdatePackage - %s region 0x%06x-0x%06llx overlaps %s region "
-                           "0x%06x-0x%06llx\n",
-                           kVmSlots[a].name, first.flashAddress, static_cast<unsigned long long>(firstEnd - 1),
-                           kVmSlots[b].name, second.flashAddress, static_cast<unsigned long long>(secondEnd - 1));
+                           "Veltrion2CamMgr::parseUpdatePackage - %s region 0x%06llx-0x%06llx overlaps %s region "
+                           "0x%06llx-0x%06llx\n",
+                           kVmSlots[a].name, static_cast<unsigned long long>(firstSpan.start),
+                           static_cast<unsigned long long>(firstSpan.end - 1), kVmSlots[b].name,
+                           static_cast<unsigned long long>(secondSpan.start),
+                           static_cast<unsigned long long>(secondSpan.end - 1));
                 return false;
             }
+        }
+    }
+    return true;
+}
+
+// A boot image is written as it is and booted by the controller, so its
+// section chain and checksum must hold, and its last four bytes must be the
+// checksum that the camera's checksum query compares.
+bool checkBootImages(const SingleImageBody& parts, Logger& logger) {
+    for (const BootImageLimit& limit : kBootImageLimits) {
+        const auto image = parts.component(limit.component);
+        const Fx3ImageLayout layout = inspectFx3BootImage(image);
+        if (layout.check != Fx3ImageCheck::Ok) {
+            logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - invalid %s boot image: %s\n", limit.name,
+                       fx3ImageCheckName(layout.check));
+            return false;
+        }
+        if (layout.length != image.size()) {
+            logger.log(kLogError,
+                       "Veltrion2CamMgr::parseUpdatePackage - %s boot image carries %zu bytes after its checksum\n",
+                       limit.name, image.size() - layout.length);
+            return false;
         }
     }
     return true;
@@ -257,6 +281,7 @@ bool parseSingleImage(std::span<const uint8_t> file, UpdatePackage& package, Log
             return false;
         }
     }
+    if (!checkBootImages(parts, logger)) return false;
     if (!copyBytes(parts.component(kFx3), package.fx3)) {
         logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage -no memory create fx3 buffer\n");
         return false;
@@ -280,6 +305,12 @@ bool parseSingleImage(std::span<const uint8_t> file, UpdatePackage& package, Log
                    "Veltrion2CamMgr::parseUpdatePackage - json component of %u bytes does not fit its flash region, "
                    "max %u\n",
                    lengths[kJson], static_cast<unsigned>(kJsonMaxLength));
+        return false;
+    }
+    // The update programs the feature defaults this JSON describes.
+    if (const auto problem = jsonSyntaxProblem(parts.component(kJson))) {
+        logger.log(kLogError, "Veltrion2CamMgr::parseUpdatePackage - json component is not valid JSON: %s\n",
+                   problem->c_str());
         return false;
     }
     if (!copyBytes(parts.component(kJson), package.json)) {

@@ -84,6 +84,21 @@ TEST(VersionFromFileName, TextBetweenLastUnderscoreAndLastDot) {
     EXPECT_EQ(log.text(), "Veltrion2CamMgr::getVersionStrFromFilename - filename >= 32 characters\n");
 }
 
+TEST(VersionText, NumbersMustFitTheirPackedFields) {
+    uint32_t packed = 0;
+    CapturingLogger log;
+    EXPECT_TRUE(convertVersionText("C3.63.255.255", packed, log));
+    EXPECT_EQ(packed, 0x43FFFFFFu);
+    // Each would spill into (or be cut from) a neighbouring field and alias another version.
+    for (const char* text : {"F5.1.0.0", "C1.64.0.0", "C1.2.256.0", "C1.2.3.4294967296", "C-1.2.3.4"}) {
+        log.clear();
+        EXPECT_FALSE(convertVersionText(text, packed, log)) << text;
+        EXPECT_EQ(log.text(),
+                  "Veltrion2CamMgr::getVersion - version " + std::string(text) + " does not fit the packed version "
+                  "fields\n");
+    }
+}
+
 TEST(Fx3BootImageCheck, ValidImagePassesAndEachFaultHasItsLine) {
     veltrion::Fx3ImageRecipe recipe;
     recipe.versionText = "C0.1.2.3";
@@ -102,7 +117,7 @@ TEST(Fx3BootImageCheck, ValidImagePassesAndEachFaultHasItsLine) {
     EXPECT_EQ(check(good.data(), 4), "Veltrion2CamMgr::isValidFx3Data - invalid size\n");
     Bytes bad = good;
     bad[0] = 'X';
-    EXPECT_EQ(check(bad.data(), bad.size()), "Veltrion2CamMgr::isValidFx3Data - invalid image signature XY\n");
+    EXPECT_EQ(check(bad.data(), bad.size()), "Veltrion2CamMgr::isValidFx3Data - invalid image signature 0x58 0x59\n");
     bad = good;
     bad.back() ^= 1;
     EXPECT_EQ(check(bad.data(), bad.size()), "Veltrion2CamMgr::isValidFx3Data - Invalid Image signature.\n");
@@ -126,4 +141,10 @@ TEST(VmPlacement, UsualAddressesAreAcceptedAndFixedRegionsRefused) {
     EXPECT_FALSE(vmPlacementProblem(VmKind::Isp, 0x7D0000, 100));
     EXPECT_TRUE(vmPlacementProblem(VmKind::Isp, 0xFFFF0000u, 100));
     EXPECT_EQ(vmRegionSize(VmKind::Audio, 65536), 0x20000u);
+    // Off a sector start: what counts is the sectors the write erases from the one holding the address.
+    EXPECT_FALSE(vmPlacementProblem(VmKind::Isp, 0x0D8000, 0x8000));
+    EXPECT_TRUE(vmPlacementProblem(VmKind::Isp, 0x0D8000, 0x8001));
+    EXPECT_TRUE(vmPlacementProblem(VmKind::Audio, 0x0A8000, 100));  // its sector is the LUT's
+    EXPECT_FALSE(vmPlacementProblem(VmKind::Fpga, 0x110100, 6 * 1024 * 1024 - 0x100));
+    EXPECT_TRUE(vmPlacementProblem(VmKind::Fpga, 0x110100, 6 * 1024 * 1024 - 0xFF));
 }

@@ -204,6 +204,90 @@ TEST(SingleImageCreation, Refusals) {
               "serial numbers\n");
 }
 
+// What the update would refuse is not packed: the output stays empty.
+TEST(SingleImageCreation, RefusesWhatTheUpdateWouldRefuse) {
+    TempDir dir;
+    const ComponentFiles files(dir);
+    Bytes lutBuffer(veltrion::lut::kBufferSize);
+    const auto refused = [&](const std::vector<std::string>& args) {
+        CapturingLogger log;
+        EXPECT_FALSE(createSingleImage(args, lutBuffer, log));
+        EXPECT_EQ(readFile(args.back()).size(), 0u);
+        return log.text();
+    };
+    std::vector<std::string> args = files.arguments();
+    args.push_back(dir.file("out.img"));
+
+    Bytes junk(20 * 1024, 0x5A);  // a boot loader that is no boot image
+    writeFile(dir.file("boot_C0.0.0.7.img"), junk);
+    EXPECT_NE(refused(args).find("Veltrion2CamMgr::parseUpdatePackage - invalid bootloader boot image: bad signature\n"
+                                 "Veltrion2CamMgr::createSingleImage - the update would refuse this image, not "
+                                 "written\n"),
+              std::string::npos);
+    writeFile(dir.file("boot_C0.0.0.7.img"), files.components().bootloader);
+
+    writeText(dir.file("features.json"), R"({"Features": [)");
+    EXPECT_NE(refused(args).find("json component is not valid JSON: line 1 column "), std::string::npos);
+    writeText(dir.file("features.json"), std::string(65531, ' '));
+    EXPECT_NE(refused(args).find("json component of 65531 bytes does not fit its flash region, max 65530\n"),
+              std::string::npos);
+    writeFile(dir.file("features.json"), files.components().json);
+
+    Bytes longBoot = files.components().bootloader;
+    longBoot.resize(0x10004);
+    writeFile(dir.file("boot_C0.0.0.7.img"), longBoot);
+    EXPECT_NE(refused(args).find("bootloader component of 65540 bytes does not fit its flash region of 65536 bytes\n"),
+              std::string::npos);
+
+    auto badVersion = args;
+    writeFile(dir.file("fx3_F5.1.0.0.img"), files.components().fx3);
+    badVersion[1] = dir.file("fx3_F5.1.0.0.img");
+    EXPECT_EQ(refused(badVersion),
+              "Veltrion2CamMgr::getVersion - version F5.1.0.0 does not fit the packed version fields\n"
+              "createSingleImage: cannot convert fx3 version from " + dir.file("fx3_F5.1.0.0.img") + "\n");
+}
+
+// The output is created (truncated) first, so an input named again as the
+// output, however spelled, is refused before anything is written.
+TEST(ImageCreation, AnOutputThatIsAnInputIsRefused) {
+    TempDir dir;
+    const ComponentFiles files(dir);
+    Bytes lutBuffer(veltrion::lut::kBufferSize);
+    std::vector<std::string> args = files.arguments();
+    const std::string fpga = args[0];
+    std::filesystem::create_symlink(fpga, dir.file("link.bin"));
+    for (const std::string& output : {dir.path().string() + "/./" + std::filesystem::path(fpga).filename().string(),
+                                      dir.file("link.bin")}) {
+        auto withOutput = args;
+        withOutput.push_back(output);
+        CapturingLogger log;
+        EXPECT_FALSE(createSingleImage(withOutput, lutBuffer, log));
+        EXPECT_EQ(log.text(), "Veltrion2CamMgr::createSingleImage - output file " + output + " is the input file " +
+                                  fpga + "\n");
+    }
+    EXPECT_EQ(readFile(fpga), files.components().fpga);
+
+    args.push_back(dir.file("one.img"));
+    CapturingLogger log;
+    ASSERT_TRUE(createSingleImage(args, lutBuffer, log)) << log.text();
+    writeText(dir.file("f.json"), "{}");
+    const Bytes image = readFile(dir.file("one.img"));
+    log.clear();
+    EXPECT_FALSE(createUnifiedImage({dir.file("one.img"), dir.file("f.json"), dir.file("one.img")}, log));
+    EXPECT_EQ(log.text(), "Veltrion2CamMgr::createUnifiedImage - output file " + dir.file("one.img") +
+                              " is the input file " + dir.file("one.img") + "\n");
+    EXPECT_EQ(readFile(dir.file("one.img")), image);
+
+    // The output name forgotten: the JSON argument is an image, and the JSON file would be overwritten.
+    log.clear();
+    EXPECT_FALSE(createUnifiedImage({dir.file("one.img"), dir.file("one.img"), dir.file("f.json")}, log));
+    EXPECT_NE(log.text().find("Veltrion2CamMgr::createUnifiedImage - json file " + dir.file("one.img") +
+                              " is not valid JSON: line 1 column "),
+              std::string::npos)
+        << log.text();
+    EXPECT_EQ(readFile(dir.file("f.json")), Bytes({'{', '}'}));
+}
+
 TEST(SingleImageCreation, NoAuxiliaryBlobGivesZeroLength) {
     TempDir dir;
     const ComponentFiles files(dir);

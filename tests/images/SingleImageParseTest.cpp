@@ -216,9 +216,18 @@ const Refusal kSingleRefusals[] = {
     {"IspNameWithoutVersion",
      [] { return withComponents([](Components& c) { c.isp = vm("ispimage.bin", 0x0D0000, 1024); }); },
      "Veltrion2CamMgr::getHeaderInfoFromFlashFile - no version in header\n"},
-    {"FpgaAddressNotOnSector",
-     [] { return withComponents([](Components& c) { c.fpga = vm("fpga_F1.2.0.0.bin", 0x110100, 4096); }); },
-     "fpga component at flash address 0x110100 cannot be written: not at the start of a 64 KiB sector\n"},
+    {"FpgaVersionOutsidePackedFields",
+     // 5 does not fit bits 23..22: packed, F5.1.0.0 would read as F1.1.0.0.
+     [] { return withComponents([](Components& c) { c.fpga = vm("fpga_F5.1.0.0.bin", 0x110000, 4096); }); },
+     "Veltrion2CamMgr::getVersion - version F5.1.0.0 does not fit the packed version fields\n"},
+    {"AudioOffSectorRunsPastItsErase",
+     // One sector erased from 0x0e0000; the last 0x1000 bytes would land on unerased flash.
+     [] { return withComponents([](Components& c) { c.audio = vm("audio_A1.3.0.0.bin", 0x0E8000, 0x9000); }); },
+     "audio component at flash address 0x0e8000 cannot be written: it runs past the sectors 0x0e0000-0x0effff its "
+     "write erases\n"},
+    {"AudioOffSectorErasesIsp",
+     [] { return withComponents([](Components& c) { c.audio = vm("audio_A1.3.0.0.bin", 0x0D8000, 4096); }); },
+     "audio region 0x0d0000-0x0dffff overlaps isp region 0x0d0000-0x0dffff\n"},
     {"FpgaRegionPastFlashEnd",
      [] { return withComponents([](Components& c) { c.fpga = vm("fpga_F1.2.0.0.bin", 0x300000, 4096); }); },
      "passes the end of the flash"},
@@ -251,6 +260,29 @@ const Refusal kSingleRefusals[] = {
          });
      },
      "fx3 component of 458756 bytes does not fit its flash region of 458752 bytes\n"},
+    {"BootloaderNotABootImage",
+     // "CY" and 20 KiB of anything: the section chain runs off the end.
+     [] {
+         return withComponents([](Components& c) {
+             c.bootloader.assign(20 * 1024, 0x5A);
+             c.bootloader[0] = 'C';
+             c.bootloader[1] = 'Y';
+         });
+     },
+     "Veltrion2CamMgr::parseUpdatePackage - invalid bootloader boot image: section chain not terminated\n"},
+    {"Fx3ChecksumWrong", [] { return withComponents([](Components& c) { c.fx3.back() ^= 0x01; }); },
+     "Veltrion2CamMgr::parseUpdatePackage - invalid fx3 boot image: checksum mismatch\n"},
+    {"BackupFx3BytesAfterChecksum",
+     [] { return withComponents([](Components& c) { c.backupFx3.insert(c.backupFx3.end(), 4, 0xFF); }); },
+     "Veltrion2CamMgr::parseUpdatePackage - backup fx3 boot image carries 4 bytes after its checksum\n"},
+    {"JsonDoesNotParse",
+     [] {
+         return withComponents([](Components& c) {
+             const std::string text = "{\"MemoryLayout\": ";
+             c.json.assign(text.begin(), text.end());
+         });
+     },
+     "Veltrion2CamMgr::parseUpdatePackage - json component is not valid JSON: line 1 column "},
     {"JsonLongerThanItsSector",
      [] { return withComponents([](Components& c) { c.json.assign(65531, ' '); }); },
      "json component of 65531 bytes does not fit its flash region, max 65530\n"},
@@ -258,6 +290,17 @@ const Refusal kSingleRefusals[] = {
 
 INSTANTIATE_TEST_SUITE_P(Checks, SingleImageRefusal, ::testing::ValuesIn(kSingleRefusals),
                          [](const auto& test) { return std::string(test.param.name); });
+
+TEST(SingleImageParse, ComponentsInsideTheSectorsTheirWriteErasesAreAccepted) {
+    Components c = makeComponents();
+    c.fpga = vm("fpga_F1.2.0.0.bin", 0x110100, 4096);
+    c.audio = vm("audio_A1.3.0.0.bin", 0x0E8000, 0x8000);  // ends exactly at its sector's end
+    Parse r;
+    parse(buildSingleImage(c), r);
+    ASSERT_TRUE(r.ok) << r.log.text();
+    EXPECT_EQ(r.package.fpga.flashAddress, 0x110100u);
+    EXPECT_EQ(r.package.audio.flashAddress, 0x0E8000u);
+}
 
 TEST(SingleImageParse, ChangedBodyFailsBeforeAnyComponentIsLookedAt) {
     Bytes file = buildSingleImage(makeComponents(), twoCameras());
