@@ -110,6 +110,11 @@ int SimUsbPort::open(const std::string& path, std::unique_ptr<veltrion::UsbHandl
         return veltrion::kUsbErrorNoDevice;
     try {
         auto camera = acquireCamera(busDir_ / name);
+        // Another camera put in this one's place answers another serial.
+        const std::string expectedSerial = veltrion::serialOfUsbPath(path);
+        if (const BusView view = camera->busView();
+            !expectedSerial.empty() && !view.serial.empty() && view.serial != expectedSerial)
+            return veltrion::kUsbErrorOtherSerial;
         uint64_t enumeration = 0;
         const int result = camera->openHandle(vendorId, productId, enumeration);
         if (result < 0) return result;

@@ -94,6 +94,14 @@ bool WinDevice::openVeltrion2Dev(const std::string& devPath) {
     devPath_.clear();
     closeVeltrion2Dev();
     const int result = port_ ? port_->open(devPath, handle_) : kUsbErrorNotSupported;
+    if (result == kUsbErrorOtherSerial) {
+        closeVeltrion2Dev();
+        logger_->log(kLogError,
+                     "openVeltrion2Dev: refused dev path %s - the device at its port answers another serial "
+                     "number\n",
+                     devPath.c_str());
+        return false;
+    }
     if (result < 0 || !handle_) {
         closeVeltrion2Dev();
         logger_->log(kLogError, "openVeltrion2Dev: failed to create file for dev path %s - hr = %d\n",

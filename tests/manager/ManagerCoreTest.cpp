@@ -201,6 +201,24 @@ TEST_F(ManagerOnSimBus, OneWriterPerCameraNestsInItsThreadAndRefusesEveryoneElse
     EXPECT_TRUE(mgr->lockCameraForWriting(path));
 }
 
+TEST_F(ManagerOnSimBus, CameraSwappedOntoThePortIsNeverWrittenUnderTheOldPath) {
+    bus.add("cam0", 0x0003, "A1B2C3D4E5F6", false);
+    const std::string oldPath = pathOf("cam0");
+    bus.remove("cam0");
+    bus.add("cam0", 0x0003, "0123456789AB", false);
+    mgr->device()->setLogger(&log);
+    const auto block = bus.readFlash("cam0", 0x80000, 256);
+
+    EXPECT_FALSE(mgr->setVeltrion2CamCTGData(1, 2, 3, 4, 5, oldPath));
+    EXPECT_TRUE(log.contains("openVeltrion2Dev: refused dev path " + oldPath +
+                             " - the device at its port answers another serial number\n"))
+        << log.text();
+    EXPECT_EQ(stat("cam0", "transfers-0xd2"), 0u);
+    EXPECT_EQ(bus.readFlash("cam0", 0x80000, 256), block);
+    CameraInfo info;
+    EXPECT_TRUE(mgr->getVeltrion2Info(info, pathOf("cam0")));  // under its own path it opens
+}
+
 TEST(ManagerConstruction, UvcChannelWithoutADeviceObjectThrows) {
     try {
         Veltrion2CamMgr mgr(false);

@@ -207,6 +207,24 @@ TEST_F(LibusbPortOverBridge, VanishedCameraIsNoDevice) {
     EXPECT_TRUE(listed(usb, device("cam0").usbPath));
 }
 
+TEST_F(LibusbPortOverBridge, CameraSwappedOntoThePortIsRefusedUnderTheOldPath) {
+    startWithTwoCameras();
+    LibusbPort usb;
+    const BridgedDevice before = device("cam0");
+    bus->remove("cam0");
+    bridge->sync();
+    bus->add("cam0", kV3VideoAudio, "FEDCBA987654", false);
+    bridge->sync();
+    const BridgedDevice after = device("cam0");
+    ASSERT_EQ(after.sysName, before.sysName);  // the same port
+    std::unique_ptr<UsbHandle> handle;
+    EXPECT_EQ(usb.open(before.usbPath, handle), kUsbErrorOtherSerial);
+    EXPECT_FALSE(handle);
+    EXPECT_TRUE(openPath(usb, after.usbPath));
+    // A path without a serial (as a boot loader's) takes whatever camera is there.
+    EXPECT_TRUE(openPath(usb, "usb:" + after.sysName + ":vid_3a7c&pid_0003:"));
+}
+
 TEST_F(LibusbPortOverBridge, PowerLossWhileProgrammingAndReplug) {
     startWithTwoCameras();
     LibusbPort usb;

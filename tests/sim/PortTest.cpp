@@ -59,7 +59,10 @@ TEST_F(PortTest, OpenRefusesWrongIdentitiesAndBadPaths) {
     bus->add("cam0");
     const std::string serial = bus->find("cam0").serial;
     std::unique_ptr<veltrion::UsbHandle> handle;
-    EXPECT_EQ(port->open("sim:cam0:vid_3a7c&pid_0003:", handle), 0);  // the serial is not part of the match
+    EXPECT_EQ(port->open("sim:cam0:vid_3a7c&pid_0003:", handle), 0);  // a path without a serial takes any
+    // Another camera in this one's place is refused under the old path.
+    EXPECT_EQ(port->open("sim:cam0:vid_3a7c&pid_0003:0123456789AB", handle), veltrion::kUsbErrorOtherSerial);
+    EXPECT_FALSE(handle);
     for (const std::string& path : {"sim:cam0:vid_3a7c&pid_8003:" + serial, "sim:cam1:vid_3a7c&pid_0003:" + serial,
                                    std::string("usb:1-1:vid_3a7c&pid_0003:"), std::string("sim:cam0:vid_3a7c"),
                                    std::string("sim:..:vid_3a7c&pid_0003:"), std::string("sim:cam0:vid_zz7c&pid_0003:")}) {

@@ -77,15 +77,22 @@ std::string sysfsSerial(const std::string& location) {
     return serial;
 }
 
+// Reads the serial string of a device this process has open.
+std::string openDeviceSerial(libusb_device_handle* handle, uint8_t index) {
+    if (index == 0) return "";
+    unsigned char text[256] = {};
+    const int length = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text);
+    return length > 0 ? std::string(reinterpret_cast<char*>(text), static_cast<size_t>(length)) : "";
+}
+
 // Reads the serial string over the wire, for systems without sysfs.
 std::string descriptorSerial(libusb_device* device, uint8_t index) {
     if (index == 0) return "";
     libusb_device_handle* handle = nullptr;
     if (libusb_open(device, &handle) != 0) return "";
-    unsigned char text[256] = {};
-    const int length = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text);
+    const std::string serial = openDeviceSerial(handle, index);
     libusb_close(handle);
-    return length > 0 ? std::string(reinterpret_cast<char*>(text), static_cast<size_t>(length)) : "";
+    return serial;
 }
 
 class LibusbHandle : public UsbHandle {
@@ -175,6 +182,15 @@ int LibusbPort::open(const std::string& path, std::unique_ptr<UsbHandle>& handle
         const int result = libusb_open(list[i], &raw);
         if (result != 0) return result;
         handle = std::make_unique<LibusbHandle>(context_, raw);
+        // A camera swapped onto the port is never used under the old path.
+        const std::string expectedSerial = serialOfUsbPath(path);
+        if (expectedSerial.empty()) return 0;
+        std::string serial = sysfsSerial(location);
+        if (serial.empty()) serial = openDeviceSerial(raw, descriptor.iSerialNumber);
+        if (!serial.empty() && serial != expectedSerial) {
+            handle.reset();
+            return kUsbErrorOtherSerial;
+        }
         return 0;
     }
     return kUsbErrorNoDevice;

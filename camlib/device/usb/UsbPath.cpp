@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <string_view>
 
 #include "UsbPort.h"
 
@@ -8,6 +9,16 @@ std::string usbPathTail(uint16_t vendorId, uint16_t productId, const std::string
     char ids[32];
     std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x:", vendorId, productId);
     return ids + serial;
+}
+
+std::string serialOfUsbPath(const std::string& path) {
+    constexpr std::string_view kIdsTag = ":vid_";
+    constexpr size_t kIdsLength = sizeof "vid_vvvv&pid_pppp" - 1;
+    const size_t ids = path.find(kIdsTag);
+    if (ids == std::string::npos) return {};
+    const size_t colon = ids + 1 + kIdsLength;
+    if (colon >= path.size() || path[colon] != ':') return {};
+    return path.substr(colon + 1);
 }
 
 const char* usbErrorName(int code) {
@@ -24,6 +35,7 @@ const char* usbErrorName(int code) {
         case kUsbErrorInterrupted: return "interrupted";
         case kUsbErrorNoMem: return "out of memory";
         case kUsbErrorNotSupported: return "not supported";
+        case kUsbErrorOtherSerial: return "another device at the port";
         default: return "other error";
     }
 }

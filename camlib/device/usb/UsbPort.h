@@ -27,6 +27,9 @@ enum UsbError : int {
     kUsbErrorNoMem = -11,
     kUsbErrorNotSupported = -12,
     kUsbErrorOther = -99,
+    // Not one of libusb's: the device at the path's port answers another
+    // serial number than the path carries (another camera was plugged in).
+    kUsbErrorOtherSerial = -100,
 };
 
 const char* usbErrorName(int code);
@@ -74,5 +77,8 @@ std::unique_ptr<UsbPort> createUsbPort();
 
 // Builds the vid/pid/serial tail shared by every path scheme.
 std::string usbPathTail(uint16_t vendorId, uint16_t productId, const std::string& serial);
+// The serial number a path carries after its vid/pid tag; empty when it
+// carries none (a boot loader) or the path has no such tag.
+std::string serialOfUsbPath(const std::string& path);
 
 }  // namespace veltrion
