@@ -24,6 +24,7 @@
 #include "Preload.h"
 #include "UsbBridge.h"
 #include "format/FlashMap.h"
+#include "support/ForeignWriterLock.h"
 #include "support/TempDir.h"
 
 namespace veltrion::realports::test {
@@ -40,17 +41,25 @@ constexpr const char* kSimVariable = "VELTRION_SIM";
 constexpr const char* kTestbedVariable = "UMOCKDEV_DIR";
 constexpr const char* kPreloadVariable = "LD_PRELOAD";
 constexpr const char* kStateVariable = "XDG_STATE_HOME";
+constexpr const char* kRuntimeVariable = "XDG_RUNTIME_DIR";
 
-// A bus folder and the folder the tool runs in (its files, its backups).
+// A bus folder and the folder the tool runs in (its files, its backups, and
+// the runtime folder that holds the real port's camera locks, so runs of
+// other tests never share them).
 struct Workspace {
+    Workspace() { std::filesystem::create_directories(runtimeDir); }
+
     TempDir root{"realports-console"};
     std::filesystem::path busDir = root.path() / "bus";
+    std::filesystem::path runtimeDir = root.path() / "runtime";
     camsim::Bus bus{busDir};
 
     std::string file(const std::string& name) const { return (root.path() / name).string(); }
     std::vector<std::string> environment(const std::vector<std::string>& drop) const {
         auto env = environmentWithout(drop);
+        std::erase_if(env, [](const std::string& entry) { return entry.rfind(kRuntimeVariable + std::string("="), 0) == 0; });
         env.push_back(std::string(kStateVariable) + "=" + file("state"));
+        env.push_back(std::string(kRuntimeVariable) + "=" + runtimeDir.string());
         return env;
     }
 };
@@ -294,6 +303,30 @@ TEST_F(ConsoleOverUsb, PowerLossDuringAnUpdateThenRepair) {
     const ChildResult repair = sameOnTwins({"-p", "0", image});
     EXPECT_EQ(repair.status, 0) << repair.out;
     expectTwinsAlike("cam0");
+}
+
+TEST_F(ConsoleOverUsb, SecondWriterIsRefusedAtOnceWhileReadersGoOn) {
+    addTwoCameras(main);
+    std::ofstream(main.file("calib.txt")) << "focal length 1: 1201.5\n";
+    const auto flashBefore = main.bus.readFlash("cam0", 0, flashmap::kFlashSize);
+    const std::string busy =
+        "Veltrion2CamMgr::lockCameraForWriting failed - camera busy: another writer is changing camera " +
+        main.bus.find("cam0").path + "\n";
+    // Another process writing to cam0: over libusb its lock is named after
+    // the bus and port path (cam0 sits on port 1 of bus 1), over the
+    // simulator's own port it lies in the camera's folder. A port that looked
+    // elsewhere would write, and its run would differ from the other's.
+    std::filesystem::create_directories(main.runtimeDir / "veltrion");
+    const ForeignWriterLock overUsbPort(main.runtimeDir / "veltrion" / "usb-1-1.lock");
+    const ForeignWriterLock overSimPort(main.busDir / "cam0" / "writer.lock");
+    ASSERT_TRUE(overUsbPort.held() && overSimPort.held());
+
+    const ChildResult calibration = sameOverBothPorts({"--write-calib", "0", main.file("calib.txt")});
+    EXPECT_EQ(calibration.status, kFailure);
+    EXPECT_TRUE(calibration.says(busy)) << calibration.out;
+    EXPECT_EQ(sameOverBothPorts({"-d", "0"}).status, 0);
+    EXPECT_EQ(sameOverBothPorts({"-r", "0", "0x300010", "4"}).status, 0);
+    EXPECT_TRUE(main.bus.readFlash("cam0", 0, flashmap::kFlashSize) == flashBefore) << "the flash changed";
 }
 
 // The update waits 20 seconds for recovered controllers on each port.
