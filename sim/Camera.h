@@ -120,6 +120,9 @@ private:
     void startBusy(uint32_t microseconds);
     bool isV3Group() const;
     void afterPageProgrammed();
+    // True when the armed power cut strikes this erase.
+    bool eraseCutByPowerLoss();
+    void losePower();
 
     bool presentLocked() const;
     BusView busViewLocked() const;

@@ -71,6 +71,7 @@ struct Faults {
     bool busyStuck = false;             // flash status reports busy for ever
     bool ramReadbackCorrupt = false;    // the boot loader reads RAM back with one bit flipped
     uint32_t powerLossAfterPages = 0;   // power fails after this many more programmed pages
+    uint32_t powerLossDuringErase = 0;  // power fails during the N-th erase from now
     std::map<uint8_t, uint32_t> failNext;  // request code -> transfers still to fail
     std::map<uint8_t, uint32_t> shortReply;  // request code -> IN replies still to cut short
 };

@@ -64,6 +64,7 @@ constexpr const char* kChecksumInconsistent = "checksum-inconsistent";
 constexpr const char* kBusyStuck = "busy-stuck";
 constexpr const char* kRamReadbackCorrupt = "ram-readback-corrupt";
 constexpr const char* kPowerLossAfterPages = "power-loss-after-pages";
+constexpr const char* kPowerLossDuringErase = "power-loss-during-erase";
 constexpr const char* kFailNext = "fail-next";
 constexpr const char* kShortReply = "short-reply";
 constexpr const char* kCounters = "counters";
@@ -242,6 +243,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setBool(faults, key::kBusyStuck, state.faults.busyStuck);
     setBool(faults, key::kRamReadbackCorrupt, state.faults.ramReadbackCorrupt);
     setInt(faults, key::kPowerLossAfterPages, state.faults.powerLossAfterPages);
+    setInt(faults, key::kPowerLossDuringErase, state.faults.powerLossDuringErase);
     json_t* failNext = addObject(faults, key::kFailNext);
     for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
     json_t* shortReply = addObject(faults, key::kShortReply);
@@ -328,6 +330,7 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.faults.busyStuck = faults.boolean(key::kBusyStuck, false);
     state.faults.ramReadbackCorrupt = faults.boolean(key::kRamReadbackCorrupt, false);
     state.faults.powerLossAfterPages = nonNegative(faults, key::kPowerLossAfterPages);
+    state.faults.powerLossDuringErase = nonNegative(faults, key::kPowerLossDuringErase);
     state.faults.failNext = requestCounts(faults, key::kFailNext);
     state.faults.shortReply = requestCounts(faults, key::kShortReply);
 

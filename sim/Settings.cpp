@@ -108,6 +108,9 @@ void applyFault(CameraState& state, const std::string& key, const std::string& v
     } else if (key == "power-loss-after-pages") {
         faults.powerLossAfterPages =
             static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
+    } else if (key == "power-loss-during-erase") {
+        faults.powerLossDuringErase =
+            static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
     } else if (key == "fail-next") {
         applyRequestCount(faults.failNext, key, value);
     } else if (key == "short-reply") {

@@ -69,6 +69,8 @@ bool Veltrion2CamMgr::programIfCheckSumNotMatch(bool verify, uint8_t signature0,
                                                 uint32_t address, uint32_t maxSize, const uint8_t* data,
                                                 uint32_t length, const std::string& devPath,
                                                 const std::string& name) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (length <= 1) {
         logger_->log(kLogError, "Veltrion2CamMgr::programIfCheckSumNotMatch - bufsize %u too small\n", length);
         return false;
@@ -141,6 +143,8 @@ bool Veltrion2CamMgr::updateCameraFirmware(int componentType, uint8_t signature0
                                            uint32_t address, uint32_t maxSize, const uint8_t* data, uint32_t length,
                                            bool& checksumUnsupported, const std::string& devPath,
                                            const std::string& name) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     bool isMatch = false;
     uint32_t expected = 0, calculated = 0;
     if (!checksumUnsupported && getFirmwareCheckSum(devPath, componentType, isMatch, expected, calculated)) {
@@ -183,6 +187,8 @@ bool Veltrion2CamMgr::updateCameraFirmware(int componentType, uint8_t signature0
 
 bool Veltrion2CamMgr::programFPGAFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
                                        const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programFPGAFlash failed - unable to open dev %s\n", devPath.c_str());
@@ -212,6 +218,8 @@ bool Veltrion2CamMgr::programFPGAFlash(bool verify, const uint8_t* data, uint32_
 }
 
 bool Veltrion2CamMgr::programFX3Flash(bool verify, const uint8_t* data, uint32_t length, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programFX3Flash failed - unable to open dev %s\n", devPath.c_str());
@@ -237,6 +245,8 @@ bool Veltrion2CamMgr::programFX3Flash(bool verify, const uint8_t* data, uint32_t
 
 bool Veltrion2CamMgr::programAudioFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
                                         const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programAudioFlash failed - unable to open dev %s\n", devPath.c_str());
@@ -263,6 +273,8 @@ bool Veltrion2CamMgr::programAudioFlash(bool verify, const uint8_t* data, uint32
 
 bool Veltrion2CamMgr::programISPFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
                                       const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programISPFlash failed - unable to open dev %s\n", devPath.c_str());
@@ -288,6 +300,8 @@ bool Veltrion2CamMgr::programISPFlash(bool verify, const uint8_t* data, uint32_t
 }
 
 bool Veltrion2CamMgr::programJsonFlash(const uint8_t* json, uint32_t length, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     // The record must fit its one sector; a longer text would run into the
     // next region, so it is refused before the camera is touched.
     if (length > flash::kJsonMaxTextLength) {
@@ -331,6 +345,8 @@ bool Veltrion2CamMgr::programJsonFlash(const uint8_t* json, uint32_t length, con
 }
 
 bool Veltrion2CamMgr::programLUTs(const uint8_t* lut, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programLUTs failed - unable to open dev %s\n", devPath.c_str());

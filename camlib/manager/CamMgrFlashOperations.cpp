@@ -39,6 +39,8 @@ bool isBlank(const uint8_t* bytes, size_t length) {
 
 bool Veltrion2CamMgr::programSectors(bool verify, uint32_t maxSize, uint32_t address, const uint8_t* data,
                                      uint32_t size, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (size > maxSize) {
         logger_->log(kLogError, "Veltrion2CamMgr::programSectors - bufsize %u > %u\n", size, maxSize);
         return false;
@@ -73,6 +75,8 @@ bool Veltrion2CamMgr::programSectors(bool verify, uint32_t maxSize, uint32_t add
 
 bool Veltrion2CamMgr::updateFlashContents(uint32_t address, const uint8_t* data, uint32_t length, bool verify,
                                           const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (!data) {
         logger_->log(kLogError, "Veltrion2CamMgr::updateFlashContents failed - null data ptr given\n");
         return false;
@@ -99,12 +103,13 @@ bool Veltrion2CamMgr::updateFlashContents(uint32_t address, const uint8_t* data,
     const uint32_t end = address + length;  // fits: checked above
     const uint32_t first = address - address % kSector4K;
     const uint32_t last = (end - 1) - (end - 1) % kSector4K;
-    std::vector<uint8_t> sector(kSector4K);
+    std::vector<uint8_t> saved(kSector4K);
     for (uint32_t base = first; base <= last; base += kSector4K) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateFlashContents working with block 0x%08x\n", base);
-        if (!readBlockAtAddr(flash::addrHigh(base), flash::addrLow(base), sector.data(), kSector4K)) return false;
-        const bool wasBlank = isBlank(sector.data(), sector.size());
+        if (!readBlockAtAddr(flash::addrHigh(base), flash::addrLow(base), saved.data(), kSector4K)) return false;
+        const bool wasBlank = isBlank(saved.data(), saved.size());
 
+        std::vector<uint8_t> sector = saved;
         const uint32_t from = std::max(address, base);
         const uint32_t to = std::min(end, base + kSector4K);
         std::memcpy(sector.data() + (from - base), data + (from - address), to - from);
@@ -113,23 +118,57 @@ bool Veltrion2CamMgr::updateFlashContents(uint32_t address, const uint8_t* data,
                                            useSyncStatus)) {
             logger_->log(kLogError, "Veltrion2CamMgr::updateFlashContents failed - unable to erase sectors 0x%04x%04x\n",
                          flash::addrHigh(base), flash::addrLow(base));
+            writeSectorBack(base, saved, devPath);
             return false;
         }
-        for (uint32_t page = 0; page < kPagesPerSector4K; ++page) {
-            const uint8_t* bytes = sector.data() + page * kPageSize;
-            if (isBlank(bytes, kPageSize)) continue;
-            const uint32_t pageAddress = base + page * kPageSize;
-            if (!programFlash(pageAddress, bytes, kPageSize, verify, useSyncStatus)) {
-                logger_->log(kLogError, "Veltrion2CamMgr::updateFlashContents failed - unable to program sectors 0x%08x\n",
-                             pageAddress);
-                return false;
-            }
+        if (const auto failedPage = programSectorPages(base, sector, verify, useSyncStatus)) {
+            logger_->log(kLogError, "Veltrion2CamMgr::updateFlashContents failed - unable to program sectors 0x%08x\n",
+                         *failedPage);
+            writeSectorBack(base, saved, devPath);
+            return false;
         }
     }
     return true;
 }
 
+std::optional<uint32_t> Veltrion2CamMgr::programSectorPages(uint32_t base, const std::vector<uint8_t>& sector,
+                                                            bool verify, uint8_t& useSyncStatus) {
+    for (uint32_t page = 0; page < kPagesPerSector4K; ++page) {
+        const uint8_t* bytes = sector.data() + page * kPageSize;
+        if (isBlank(bytes, kPageSize)) continue;
+        const uint32_t pageAddress = base + page * kPageSize;
+        if (!programFlash(pageAddress, bytes, kPageSize, verify, useSyncStatus)) return pageAddress;
+    }
+    return std::nullopt;
+}
+
+void Veltrion2CamMgr::writeSectorBack(uint32_t base, const std::vector<uint8_t>& saved, const std::string& devPath) {
+    // The bytes around the written range are the camera's, not the user's:
+    // a failed write puts the sector's saved content back, once. A failed
+    // erase may have closed the camera, so it is opened afresh.
+    logger_->log(kLogError,
+                 "Veltrion2CamMgr::updateFlashContents - writing block 0x%08x failed, writing its old content back\n",
+                 base);
+    device_->closeVeltrion2Dev();
+    DeviceSession session(*device_, devPath);
+    uint8_t useSyncStatus = 1;
+    const bool restored = session.isOpen() && enterSPIMode() &&
+                          eraseFlashSector(vreq::kFlashErase4K, flash::addrHigh(base), flash::addrLow(base),
+                                           useSyncStatus) &&
+                          !programSectorPages(base, saved, true, useSyncStatus);
+    if (restored)
+        logger_->log(kLogError, "Veltrion2CamMgr::updateFlashContents - block 0x%08x holds its old content again\n",
+                     base);
+    else
+        logger_->log(kLogError,
+                     "Veltrion2CamMgr::updateFlashContents failed - unable to write back the old content of block "
+                     "0x%08x\n",
+                     base);
+}
+
 bool Veltrion2CamMgr::eraseFlashContents(uint8_t eraseRequest, uint32_t address, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     if (!flash::isEraseRequest(eraseRequest)) {
         logger_->log(kLogError, "Veltrion2CamMgr::eraseFlashContents has to use 64K, 32K, or 4K erase\n");
         return false;

@@ -131,6 +131,9 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
                                            const std::string& devPath) {
     updated = false;
     flashProgress_.progressBase = 0;
+    // Held for the whole update: the component writers take it again.
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
 
     CameraInfo info;
     if (!getVeltrion2Info(info, devPath)) {

@@ -290,6 +290,12 @@ private:
     bool readPage(uint32_t address, uint8_t* destination, uint32_t length);
     // Reopens the camera and pauses before a retry; false when the reopen failed.
     bool reopenForRetry();
+    // Programs the pages of a 4 KiB sector image that are not blank; the
+    // address of the page that failed, or none.
+    std::optional<uint32_t> programSectorPages(uint32_t base, const std::vector<uint8_t>& sector, bool verify,
+                                               uint8_t& useSyncStatus);
+    // After a failed read-modify-write: the sector's saved content, once.
+    void writeSectorBack(uint32_t base, const std::vector<uint8_t>& saved, const std::string& devPath);
     FlashProgress flashProgress_;
     std::chrono::milliseconds retryPause_ = flash::kRetryPause;
 

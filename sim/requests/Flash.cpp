@@ -100,6 +100,15 @@ int Camera::handleFlashErase(const SetupPacket& setup, uint8_t* data) {
     const int result = acknowledge(setup, data);
     if (result < 0) return result;
     waitWhileBusy();
+    if (eraseCutByPowerLoss()) {
+        // The cells of an interrupted erase are left part erased: here the
+        // upper half of the sector, so the lower half, and any signature in
+        // it, still reads as before over a body that is gone.
+        const uint32_t sectorStart = address - address % sectorSize;
+        flash_.erase(sectorStart + sectorSize / 2, sectorSize / 2);
+        losePower();
+        return result;
+    }
     flash_.erase(address, sectorSize);
     startBusy(eraseUs);
     ++*counter;
@@ -126,6 +135,15 @@ int Camera::handleLed(const SetupPacket& setup, uint8_t* data) {
 void Camera::afterPageProgrammed() {
     uint32_t& remaining = state_.faults.powerLossAfterPages;
     if (remaining == 0 || --remaining > 0) return;
+    losePower();
+}
+
+bool Camera::eraseCutByPowerLoss() {
+    uint32_t& remaining = state_.faults.powerLossDuringErase;
+    return remaining != 0 && --remaining == 0;
+}
+
+void Camera::losePower() {
     // The power fails: the fault is spent, and the camera is off the bus
     // until it is plugged in again.
     state_.bus.powerLost = true;

@@ -26,7 +26,7 @@ constexpr const char* kUsage =
     "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
     "                          busy-stuck, ram-readback-corrupt 0|1; power-loss-after-pages N;\n"
     "                          short-reply REQ:N (the next N IN replies to REQ come short);\n"
-    "                          fail-next REQ:N)\n"
+    "                          power-loss-during-erase N; fail-next REQ:N)\n"
     "  make-firmware --group V2G|V2sG|V3G --out DIR [--fx3 VER] [--fpga VER] [--audio VER]\n"
     "                [--isp VER] [--bootloader VER] [--backup-fx3 VER] [--fpga-size BYTES]\n"
     "                [--lut SERIAL]...   (component files for -c; prints the -c arguments)\n"

@@ -118,3 +118,25 @@ TEST_F(FlashTest, WriteCutByPowerLossLeavesErasedSignatureThatIsRewritten) {
     EXPECT_TRUE(log_.contains("programIfCheckSumNotMatch - updating ISP as it has invalid signature\n"));
     EXPECT_EQ(flash(kIspAddress, size), isp);
 }
+
+TEST_F(FlashTest, FailedReadModifyWritePutsTheSectorBack) {
+    using veltrion::flashmap::kJsonAddress;
+    const auto before = flash(kJsonAddress, veltrion::flashmap::kSector4K);
+    ASSERT_EQ(before[0], 'F');  // the factory JSON record's header lives here
+    const std::vector<uint8_t> patch = {1, 2, 3, 4};
+
+    // Every attempt at the first page fails: the erased sector gets its
+    // bytes back, not just the user's four.
+    fault("fail-next", "c2:3");
+    EXPECT_FALSE(mgr_->updateFlashContents(kJsonAddress + 0x100, patch.data(), 4, true, path_));
+    EXPECT_TRUE(log_.contains("updateFlashContents - writing block 0x007e0000 failed, writing its old content back\n"));
+    EXPECT_TRUE(log_.contains("updateFlashContents - block 0x007e0000 holds its old content again\n"));
+    EXPECT_EQ(flash(kJsonAddress, veltrion::flashmap::kSector4K), before);
+
+    // A sector that cannot be erased is written back as well.
+    log_.clear();
+    fault("fail-next", "c9:3");
+    EXPECT_FALSE(mgr_->updateFlashContents(kJsonAddress + 0x100, patch.data(), 4, true, path_));
+    EXPECT_TRUE(log_.contains("holds its old content again\n")) << log_.text();
+    EXPECT_EQ(flash(kJsonAddress, veltrion::flashmap::kSector4K), before);
+}
