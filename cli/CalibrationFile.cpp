@@ -1,8 +1,9 @@
 #include "CalibrationFile.h"
 
 #include <array>
-#include <cstdlib>
 #include <string>
+
+#include "NumberArgument.h"
 
 namespace veltrion::cli {
 
@@ -49,22 +50,22 @@ std::string withoutLineEnd(std::string text) {
     return text;
 }
 
-// Stores one value; false (with its message) when the value is refused.
+bool refuse(const CalibrationKey& key, const std::string& valueText) {
+    std::printf("invalid %s: %s\n", key.name, valueText.c_str());
+    return false;
+}
+
+// Stores one value; false (with its message) when the value is refused: not
+// one number, not finite, too large for its field, or a refused zero.
 bool store(const CalibrationKey& key, const std::string& valueText) {
     if (key.conversion == Conversion::Float) {
-        const float value = static_cast<float>(std::atof(valueText.c_str()));
-        if (key.zeroRefused && value == 0.0f) {
-            std::printf("invalid %s: %s\n", key.name, valueText.c_str());
-            return false;
-        }
-        *key.floatField = value;
+        const auto value = parseFloatValue(valueText);
+        if (!value || (key.zeroRefused && *value == 0.0f)) return refuse(key, valueText);
+        *key.floatField = *value;
     } else {
-        const int value = std::atoi(valueText.c_str());
-        if (key.zeroRefused && value == 0) {
-            std::printf("invalid %s: %s\n", key.name, valueText.c_str());
-            return false;
-        }
-        *key.intField = value;
+        const auto value = parseIntValue(valueText);
+        if (!value || (key.zeroRefused && *value == 0)) return refuse(key, valueText);
+        *key.intField = *value;
     }
     return true;
 }

@@ -1,6 +1,6 @@
 #include "CameraSelection.h"
 
-#include <cstdio>
+#include "NumberArgument.h"
 
 namespace veltrion::cli {
 
@@ -24,12 +24,18 @@ bool parseCameraNumber(Veltrion2CamMgr& mgr, const std::string& selector, Camera
         selection.all = true;
         return true;
     }
-    // "%u" as users know it: a leading number is enough, and a negative one
-    // wraps to a large value that the range check below refuses.
-    unsigned number = 0;
-    if (std::sscanf(selector.c_str(), "%u", &number) != 1) {
-        log.log(kLogError, "unable to scan camera number from %s\n", selector.c_str());
-        return false;
+    // The whole text must be the number: "1x" or "-1" names no camera.
+    uint32_t number = 0;
+    switch (parseNumber(selector, NumberBase::Decimal, UINT32_MAX, number)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "unable to scan camera number from %s\n", selector.c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            log.log(kLogError, "cam %s is not available - only %u cams avail\n", selector.c_str(),
+                    static_cast<unsigned>(paths.size()));
+            return false;
     }
     if (number >= paths.size()) {
         log.log(kLogError, "cam %u is not available - only %u cams avail\n", number,

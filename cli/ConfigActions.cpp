@@ -96,13 +96,22 @@ bool readCalibration(const std::string& selector, Veltrion2CamMgr& mgr) {
     if (!parseCameraNumber(mgr, selector, selection)) return false;
     const auto& [paths, all, index] = selection;
 
+    // With "all", a camera without readable parameters is named and skipped,
+    // so the others are still shown; the run then fails.
     const auto [first, last] = selection.positions();
+    bool ok = true;
     for (unsigned position = first; position < last; ++position) {
         CalibrationParams params;
-        if (!mgr.getCalibrationParam(paths[position], params)) return false;
+        if (!mgr.getCalibrationParam(paths[position], params)) {
+            if (all)
+                mgr.logger().log(kLogError, "V2s Cam %u has no readable calibration parameters, skipped\n",
+                                 position);
+            ok = false;
+            continue;
+        }
         logCalibration(mgr.logger(), position, params);
     }
-    return true;
+    return ok;
 }
 
 bool writeCalibration(const std::string& selector, const std::string& argFile, Veltrion2CamMgr& mgr) {

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 
 #include "ConfigActions.h"
 #include "ControlActions.h"
@@ -10,6 +9,7 @@
 #include "FeatureActions.h"
 #include "FlashActions.h"
 #include "MonitorActions.h"
+#include "NumberArgument.h"
 #include "ReportActions.h"
 #include "UpdateActions.h"
 
@@ -72,31 +72,65 @@ bool featureValuesFit(const Args& args) {
     return args.size() >= kFeatureValuesMinCount && args.size() % 2 == 1;
 }
 
+// A feature code and a length each travel in a 16-bit request field.
+constexpr uint32_t kMaxRequestField = 0xFFFF;
+
 bool runFeatureValues(ActionContext& c) {
+    Logger& log = c.mgr.logger();
     std::vector<int> ids;
     std::vector<int> lengths;
     for (size_t i = kArg3; i + 1 < c.args.size(); i += 2) {
-        ids.push_back(std::atoi(c.args[i].c_str()));
-        lengths.push_back(std::atoi(c.args[i + 1].c_str()));
+        uint32_t id = 0;
+        if (parseNumber(c.args[i], NumberBase::Decimal, kMaxRequestField, id) != NumberParse::Ok) {
+            log.log(kLogError, "displayFeatureValues: invalid feature id %s\n", c.args[i].c_str());
+            return false;
+        }
+        uint32_t length = 0;
+        if (parseNumber(c.args[i + 1], NumberBase::Decimal, kMaxRequestField, length) != NumberParse::Ok) {
+            log.log(kLogError, "displayFeatureValues: invalid feature length %s\n", c.args[i + 1].c_str());
+            return false;
+        }
+        ids.push_back(static_cast<int>(id));
+        lengths.push_back(static_cast<int>(length));
     }
     return displayFeatureValues(selector(c), ids, lengths, c.mgr);
 }
 
 // A text -m cannot read is a failure of the run: no EEPROM access is made.
+// Numbers past 32 bits are refused here; the EEPROM's own limits are checked
+// by the action.
 bool runEepromRead(ActionContext& c) {
     Logger& log = c.mgr.logger();
-    unsigned address = 0;
-    if (std::sscanf(c.args[kArg3].c_str(), "%x", &address) != 1) {
-        log.log(kLogError, "unable to scan addr from %s\n", c.args[kArg3].c_str());
-        return false;
+    uint32_t address = 0;
+    switch (parseNumber(c.args[kArg3], NumberBase::Hexadecimal, UINT32_MAX, address)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "unable to scan addr from %s\n", c.args[kArg3].c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            log.log(kLogError, "displayEEPROMData: addr %s beyond the EEPROM's 16-bit addresses\n",
+                    c.args[kArg3].c_str());
+            return false;
     }
-    unsigned length = 0;
-    if (std::sscanf(c.args[kArg4].c_str(), "%u", &length) != 1) {
-        log.log(kLogError, "unable to scan length from %s\n", c.args[kArg4].c_str());
-        return false;
+    uint32_t length = 0;
+    switch (parseNumber(c.args[kArg4], NumberBase::Decimal, UINT32_MAX, length)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "unable to scan length from %s\n", c.args[kArg4].c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            log.log(kLogError, "displayEEPROMData: length %s above the %u-byte limit of one read\n",
+                    c.args[kArg4].c_str(), static_cast<unsigned>(Veltrion2CamMgr::kMaxEepromReadLength));
+            return false;
     }
     return displayEEPROMData(selector(c), address, length, c.mgr);
 }
+
+bool unifiedImageFits(const Args& args) { return args.size() >= kUnifiedImageMinCount; }
+
+bool runUnifiedImage(ActionContext& c) { return createUnifiedImage(argumentsAfterAction(c.args), c.mgr); }
 
 bool runFaceDetectSensitivity(ActionContext& c) {
     if (!setFaceDetectSensitivity(selector(c), c.args[kArg3], c.mgr)) return false;
@@ -125,16 +159,17 @@ bool runSensorTemperatures(ActionContext& c) {
     return displaySensorTemperatures(selector(c), c.mgr);
 }
 
-// Matched in this order; the first option equal to args[1] wins.
-const std::array<ActionEntry, 24> kActions{{
+// Matched in this order; the first option equal to args[1] wins. "-uni" is
+// the spelling the usage examples print.
+const std::array<ActionEntry, 25> kActions{{
     {"-z", exactly<3>, [](ActionContext& c) { return createReport(selector(c), c.mgr); }},
     {"-t", exactly<4>, [](ActionContext& c) { return displayDeviceUpdateInfo(selector(c), c.args[kArg3], c.mgr); }},
     {"-d", exactly<3>, [](ActionContext& c) { return displayDeviceInfo(selector(c), c.mgr); }},
     {"-b", exactly<2>, [](ActionContext& c) { return reportBrokenCameras(c.mgr); }},
     {"-p", updateFits, runUpdate},
     {"-c", singleImageFits, [](ActionContext& c) { return createSingleImage(argumentsAfterAction(c.args), c.mgr); }},
-    {"--uni", [](const Args& a) { return a.size() >= kUnifiedImageMinCount; },
-     [](ActionContext& c) { return createUnifiedImage(argumentsAfterAction(c.args), c.mgr); }},
+    {"--uni", unifiedImageFits, runUnifiedImage},
+    {"-uni", unifiedImageFits, runUnifiedImage},
     {"-i", exactly<3>, [](ActionContext& c) { return displaySelfTestInfo(selector(c), c.mgr); }},
     {"-s", exactly<3>, [](ActionContext& c) { return displayConfigBlock(selector(c), c.mgr); }},
     {"-g", featureValuesFit, runFeatureValues},

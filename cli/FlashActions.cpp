@@ -1,12 +1,12 @@
 #include "FlashActions.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "CameraSelection.h"
+#include "NumberArgument.h"
 #include "device/VendorRequests.h"
 #include "format/FlashMap.h"
 
@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kHexPrefix = "0x";
 constexpr size_t kHexPairLength = 2;
-constexpr int kHexBase = 16;
+constexpr uint32_t kMaxByteValue = 0xFF;
+
+constexpr uint32_t kLastFlashAddress = flashmap::kFlashSize - 1;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -40,7 +42,7 @@ bool selectOneCamera(Veltrion2CamMgr& mgr, const std::string& selector, const ch
 enum class HexParse { Bytes, NoBytes, Failed };
 
 // "0x0102" (or "0x010x02") as bytes 01 02: pairs from the start, each "0x"
-// pair skipped, every other pair read as a base-16 number.
+// pair skipped, every other pair two hex digits.
 HexParse parseHexBytes(Logger& log, const std::string& text, std::vector<uint8_t>& bytes) {
     if (text.size() % kHexPairLength != 0) {
         log.log(kLogError,
@@ -57,9 +59,8 @@ HexParse parseHexBytes(Logger& log, const std::string& text, std::vector<uint8_t
     for (size_t at = 0; at < text.size(); at += kHexPairLength) {
         const std::string pair = text.substr(at, kHexPairLength);
         if (pair == kHexPrefix) continue;
-        char* end = nullptr;
-        const long value = std::strtol(pair.c_str(), &end, kHexBase);
-        if (end == pair.c_str()) {
+        uint32_t value = 0;
+        if (parseNumber(pair, NumberBase::Hexadecimal, kMaxByteValue, value) != NumberParse::Ok) {
             log.log(kLogError, "programOrEraseFlash: invalid value byte %s\n", pair.c_str());
             return HexParse::Failed;
         }
@@ -103,21 +104,34 @@ bool displayFlashContents(const std::string& selector, const std::string& addres
     std::string path;
     if (!selectOneCamera(mgr, selector, "displayFlashContents", path)) return false;
 
-    unsigned address = 0;
-    if (std::sscanf(addressText.c_str(), "%x", &address) != 1) {
-        log.log(kLogError, "displayFlashContents: unable to scan read addr from %s\n", addressText.c_str());
-        return false;
+    uint32_t address = 0;
+    switch (parseNumber(addressText, NumberBase::Hexadecimal, kLastFlashAddress, address)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "displayFlashContents: unable to scan read addr from %s\n", addressText.c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            log.log(kLogError, "displayFlashContents: read addr %s is past the end of the flash (0x%x bytes)\n",
+                    addressText.c_str(), flashmap::kFlashSize);
+            return false;
     }
-    unsigned length = 0;
-    if (std::sscanf(lengthText.c_str(), "%u", &length) != 1) {
-        log.log(kLogError, "displayFlashContents: unable to scan length from %s\n", lengthText.c_str());
-        return false;
+    uint32_t length = 0;
+    switch (parseNumber(lengthText, NumberBase::Decimal, flashmap::kFlashSize, length)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "displayFlashContents: unable to scan length from %s\n", lengthText.c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            // Refused before any buffer is made: nothing longer than the flash can be read.
+            log.log(kLogError, "displayFlashContents: length %s exceeds the flash size %u\n", lengthText.c_str(),
+                    flashmap::kFlashSize);
+            return false;
     }
-    // A length beyond the flash cannot be read; refusing it here keeps a
-    // mistyped (or negative, hence huge) length from exhausting memory.
-    if (length > flashmap::kFlashSize) {
-        log.log(kLogError, "displayFlashContents: length %u exceeds the flash size %u\n", length,
-                flashmap::kFlashSize);
+    if (length > flashmap::kFlashSize - address) {
+        log.log(kLogError, "displayFlashContents: %u bytes from 0x%x reach past the end of the flash (0x%x bytes)\n",
+                length, address, flashmap::kFlashSize);
         return false;
     }
     std::vector<uint8_t> bytes;
@@ -143,10 +157,18 @@ bool programOrEraseFlash(const std::string& selector, const std::string& address
     std::string path;
     if (!selectOneCamera(mgr, selector, "programOrEraseFlash", path)) return false;
 
-    unsigned address = 0;
-    if (std::sscanf(addressText.c_str(), "%x", &address) != 1) {
-        log.log(kLogError, "programOrEraseFlash: unable to scan read addr from %s\n", addressText.c_str());
-        return false;
+    uint32_t address = 0;
+    switch (parseNumber(addressText, NumberBase::Hexadecimal, kLastFlashAddress, address)) {
+        case NumberParse::Ok:
+            break;
+        case NumberParse::NotANumber:
+            log.log(kLogError, "programOrEraseFlash: unable to scan read addr from %s\n", addressText.c_str());
+            return false;
+        case NumberParse::OutOfRange:
+            // A flash chip wraps such an address onto its start, the boot loader.
+            log.log(kLogError, "programOrEraseFlash: addr %s is past the end of the flash (0x%x bytes)\n",
+                    addressText.c_str(), flashmap::kFlashSize);
+            return false;
     }
     if (erase) return mgr.eraseFlashContents(vreq::kFlashErase4K, address, path);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CameraSelection.h"
+#include "NumberArgument.h"
 
 namespace veltrion::cli {
 
@@ -22,14 +23,19 @@ bool updateCameraFirmware(const std::string& selector, const std::string& imageF
         return true;
     }
 
-    unsigned number = 0;
-    if (std::sscanf(selector.c_str(), "%u", &number) != 1) {
+    uint32_t number = 0;
+    const NumberParse parsed = parseNumber(selector, NumberBase::Decimal, UINT32_MAX, number);
+    if (parsed == NumberParse::NotANumber) {
         log.log(kLogInfo, "updateCameraFirmware: unable to scan camera number from %s\n", selector.c_str());
         return false;
     }
     std::vector<std::string> paths;
     if (!mgr.getCameraList(paths)) {
         log.log(kLogInfo, "updateCameraFirmware: unable to enumerate cameras\n");
+        return false;
+    }
+    if (parsed == NumberParse::OutOfRange) {
+        log.log(kLogInfo, "updateCameraFirmware: no such camera id %s\n", selector.c_str());
         return false;
     }
     if (number >= paths.size()) {

@@ -58,6 +58,8 @@ int runAction(veltrion::cli::Preprocessed& run) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Line by line, so progress reaches a pipe or a log viewer as it happens.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (argc < 1 || argv[0] == nullptr) {
         veltrion::cli::usage(kDefaultProgramName);
         return kExitFailure;

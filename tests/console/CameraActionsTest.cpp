@@ -79,7 +79,10 @@ TEST_F(TwoCameras, BadCameraNumbers) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"5", "cam 5 is not available - only 2 cams avail\n"},
         {"2", "cam 2 is not available - only 2 cams avail\n"},
-        {"-1", "cam 4294967295 is not available - only 2 cams avail\n"},
+        {"4294967296", "cam 4294967296 is not available - only 2 cams avail\n"},
+        {"-1", "unable to scan camera number from -1\n"},
+        {"1x", "unable to scan camera number from 1x\n"},
+        {" 1", "unable to scan camera number from  1\n"},
         {"abc", "unable to scan camera number from abc\n"},
         {"All", "unable to scan camera number from All\n"},
     };
@@ -88,10 +91,12 @@ TEST_F(TwoCameras, BadCameraNumbers) {
         EXPECT_EQ(r.out, kVendorChannelLine + message) << selector;
         EXPECT_EQ(r.status, kFailure) << selector;
     }
-    // A leading number is enough.
-    const RunResult trailing = bus.tool({"-d", "1x"});
-    EXPECT_EQ(trailing.status, 0);
-    EXPECT_TRUE(trailing.says("Device 1 found:\n"));
+    // -p reads its selector itself: 2^32 must not wrap to camera 0.
+    const RunResult update = bus.tool({"-p", "4294967296", "image.img"});
+    EXPECT_EQ(update.out, kVendorChannelLine + "updateCameraFirmware: no such camera id 4294967296\n");
+    EXPECT_EQ(update.status, kFailure);
+    const RunResult signedNumber = bus.tool({"-p", "+0", "image.img"});
+    EXPECT_EQ(signedNumber.out, kVendorChannelLine + "updateCameraFirmware: unable to scan camera number from +0\n");
 }
 
 TEST_F(TwoCameras, LogFileGetsTheLoggedLinesWhereverTheOptionStands) {

@@ -124,11 +124,22 @@ TEST_F(ConfigActions, WrittenCalibrationReadsBack) {
     EXPECT_EQ(splitLines(after.out), expected);
 }
 
-TEST_F(ConfigActions, CalibrationNeverWrittenIsAFailureWithoutAMessage) {
+// A single camera without parameters fails quietly; "all" names the cameras
+// it skips and still shows the others.
+TEST_F(ConfigActions, CalibrationNeverWrittenIsAFailure) {
     add("cam0", "0003", kSerial);
-    const RunResult r = bus.tool({"--read-calib", "all"});
+    add("cam1", "0003", "0123456789AB");
+    ASSERT_EQ(bus.tool({"--write-calib", "1", writeArgFile("hfov 0: 70.5\n")}).status, 0);
+    RunResult r = bus.tool({"--read-calib", "0"});
     EXPECT_EQ(r.status, kFailure);
     EXPECT_EQ(r.out, kChannelLine + "\n");
+    r = bus.tool({"--read-calib", "all"});
+    EXPECT_EQ(r.status, kFailure);
+    const auto lines = splitLines(r.out);
+    ASSERT_EQ(lines.size(), 18u) << r.out;
+    EXPECT_EQ(lines[1], "V2s Cam 0 has no readable calibration parameters, skipped");
+    EXPECT_EQ(lines[2], "V2s Cam 1 calibration parameters:");
+    EXPECT_EQ(lines[9], "hfov 0: 70.500");
 }
 
 TEST_F(ConfigActions, CalibrationFileRules) {
@@ -156,6 +167,17 @@ TEST_F(ConfigActions, CalibrationFileRules) {
     r = bus.tool({"--read-calib", "0"});
     EXPECT_TRUE(r.says("hfov 2: 69.250\n")) << r.out;
     EXPECT_TRUE(r.says("overlapy 0: 0\n"));
+
+    // Values that are not one finite number of their field's size.
+    const long erasedBefore = bus.stat("cam0", "sectors-erased-64k");
+    for (const std::string line : {"hfov 0: inf", "hfov 0: nan", "hfov 0: 1e39", "hfov 0: 70.5deg",
+                                   "overlapx 1: 4294967297", "overlapy 1: 12abc", "overlapy 1:"}) {
+        r = bus.tool({"--write-calib", "0", writeArgFile(line + "\n")});
+        EXPECT_EQ(r.status, kFailure) << line;
+        const size_t colon = line.find(':');
+        EXPECT_TRUE(r.says("invalid " + line.substr(0, colon) + ": " + line.substr(colon + 1) + "\n")) << r.out;
+    }
+    EXPECT_EQ(bus.stat("cam0", "sectors-erased-64k"), erasedBefore);
 
     r = bus.tool({"--write-calib", "all", writeArgFile("hfov 0: 1\n")});
     EXPECT_EQ(r.status, kFailure);
@@ -204,7 +226,12 @@ TEST_F(ConfigActions, FeatureValuesOfEveryCamera) {
     EXPECT_TRUE(unknown.says("displayFeatureValues: failed on transfer\n"));
     const RunResult negative = bus.tool({"-g", "0", "3", "-1"});
     EXPECT_EQ(negative.status, kFailure);
-    EXPECT_TRUE(negative.says("displayFeatureValues: invalid feature id 3 or length -1\n"));
+    EXPECT_TRUE(negative.says("displayFeatureValues: invalid feature length -1\n"));
+    // 65539 would reach the camera as feature 3.
+    const RunResult wide = bus.tool({"-g", "0", "65539", "3"});
+    EXPECT_EQ(wide.status, kFailure);
+    EXPECT_TRUE(wide.says("displayFeatureValues: invalid feature id 65539\n"));
+    EXPECT_EQ(bus.tool({"-g", "0", "3x", "3"}).status, kFailure);
 }
 
 TEST_F(ConfigActions, JsonOfTheCameraIsWrittenToTheFile) {

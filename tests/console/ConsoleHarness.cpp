@@ -52,8 +52,8 @@ std::string readAll(int fd) {
 
 }  // namespace
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& environment, const std::string& cwd) {
+StartedProgram startProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& environment, const std::string& cwd) {
     std::vector<std::string> argvText{program};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -83,16 +83,25 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         _exit(kExecFailedStatus);
     }
     close(outPipe[1]);
+    return {pid, outPipe[0], errPath};
+}
+
+RunResult finishProgram(const StartedProgram& started) {
     RunResult result;
-    result.out = readAll(outPipe[0]);
-    close(outPipe[0]);
+    result.out = readAll(started.outFd);
+    close(started.outFd);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(started.pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.err = readFile(errPath);
-    std::filesystem::remove(errPath);
+    result.err = readFile(started.errPath);
+    std::filesystem::remove(started.errPath);
     return result;
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment, const std::string& cwd) {
+    return finishProgram(startProgram(program, args, environment, cwd));
 }
 
 SimulatedBus::SimulatedBus() {
@@ -114,12 +123,14 @@ RunResult SimulatedBus::sim(const std::vector<std::string>& args) const {
     return runProgram(kSimProgram, full, cleanEnvironment(), root_);
 }
 
-RunResult SimulatedBus::tool(const std::vector<std::string>& args) const {
+StartedProgram SimulatedBus::startTool(const std::vector<std::string>& args) const {
     std::vector<std::string> env = cleanEnvironment();
     env.push_back(std::string(kSimVariable) + "=" + bus_);
     env.push_back(std::string(kStateVariable) + "=" + root_ + "/state");
-    return runProgram(kToolProgram, args, env, root_);
+    return startProgram(kToolProgram, args, env, root_);
 }
+
+RunResult SimulatedBus::tool(const std::vector<std::string>& args) const { return finishProgram(startTool(args)); }
 
 long SimulatedBus::stat(const std::string& camera, const std::string& key) const {
     const RunResult stats = sim({"stats", camera});

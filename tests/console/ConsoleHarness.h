@@ -3,6 +3,8 @@
 // Runs the built console tool and the simulator as separate processes against
 // a fresh simulated bus in a temporary folder, as a user would.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,13 @@ struct RunResult {
     std::string err;  // standard error
 
     bool says(const std::string& text) const { return out.find(text) != std::string::npos; }
+};
+
+// A program started with its standard output on a pipe the test reads.
+struct StartedProgram {
+    pid_t pid = -1;
+    int outFd = -1;  // read end of its standard output
+    std::string errPath;
 };
 
 class SimulatedBus {
@@ -28,6 +37,8 @@ public:
     RunResult sim(const std::vector<std::string>& args) const;
     // VemtoK4UtilsExe args... with VELTRION_SIM=<bus>, run in the work folder.
     RunResult tool(const std::vector<std::string>& args) const;
+    // The same, left running: finishProgram reads the rest and waits.
+    StartedProgram startTool(const std::vector<std::string>& args) const;
     // A counter of `veltrion-sim stats`, or -1 when it is not listed.
     long stat(const std::string& camera, const std::string& key) const;
 
@@ -36,6 +47,10 @@ private:
     std::string bus_;
 };
 
+StartedProgram startProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& environment, const std::string& cwd);
+// Reads the program's remaining output, waits for it and collects its result.
+RunResult finishProgram(const StartedProgram& started);
 // Runs program with args and exactly the given environment, in cwd.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment, const std::string& cwd);

@@ -37,9 +37,9 @@ TEST_F(FlashActions, WrittenBytesReadBack) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Using channel: Veltrion-C\n0x0001\n");
 
-    // "0x" pairs inside the text are skipped; signs and blanks are read as strtol does.
-    ASSERT_EQ(bus.tool({"-w", "0", "300010", "0x010x02-1 f"}).status, 0);
-    EXPECT_EQ(read("0x300010", 4), "0102ff0f");
+    // "0x" pairs inside the text are skipped.
+    ASSERT_EQ(bus.tool({"-w", "0", "300010", "0x010x02aB"}).status, 0);
+    EXPECT_EQ(read("0x300010", 3), "0102ab");
 }
 
 TEST_F(FlashActions, BadByteTextsAreRefused) {
@@ -47,9 +47,12 @@ TEST_F(FlashActions, BadByteTextsAreRefused) {
     EXPECT_EQ(r.status, kFailure);
     EXPECT_TRUE(r.says("programOrEraseFlash: invalid byte values, not multiple of two in length. For 0x1, uses "
                        "0x01\n"));
-    r = bus.tool({"-w", "0", "0x1000", "0x01zz"});
-    EXPECT_EQ(r.status, kFailure);
-    EXPECT_TRUE(r.says("programOrEraseFlash: invalid value byte zz\n"));
+    // Each pair is two hex digits: no sign, blank or half-read pair.
+    for (const std::string pair : {"zz", "-1", " f", "0z", "+f"}) {
+        r = bus.tool({"-w", "0", "0x1000", "0x01" + pair});
+        EXPECT_EQ(r.status, kFailure) << pair;
+        EXPECT_TRUE(r.says("programOrEraseFlash: invalid value byte " + pair + "\n")) << r.out;
+    }
     // "0x" alone holds no byte and is taken as a file name.
     r = bus.tool({"-w", "0", "0x1000", "0x"});
     EXPECT_EQ(r.status, kFailure);
@@ -96,10 +99,41 @@ TEST_F(FlashActions, AllCamerasAndBadNumbersAreRefused) {
     r = bus.tool({"-e", "0", "zz"});
     EXPECT_EQ(r.status, kFailure);
     EXPECT_TRUE(r.says("programOrEraseFlash: unable to scan read addr from zz\n"));
-    // A negative length wraps to a huge one, refused before any buffer is made.
     r = bus.tool({"-r", "0", "0", "-1"});
     EXPECT_EQ(r.status, kFailure);
-    EXPECT_TRUE(r.says("displayFlashContents: length 4294967295 exceeds the flash size 8388608\n"));
+    EXPECT_TRUE(r.says("displayFlashContents: unable to scan length from -1\n"));
+    r = bus.tool({"-r", "0", "0", "8388609"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.says("displayFlashContents: length 8388609 exceeds the flash size 8388608\n"));
+}
+
+// Numbers past their field must not wrap onto another place in the flash;
+// the flash file shows nothing changed.
+TEST_F(FlashActions, AddressesPastTheFlashAreRefusedBeforeAnyRequest) {
+    const std::string flashFile = bus.busDir() + "/cam0/flash.bin";
+    const std::string before = readFile(flashFile);
+    ASSERT_EQ(before.size(), 8u * 1024 * 1024);
+
+    RunResult r = bus.tool({"-e", "0", "0x100000000"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.says("programOrEraseFlash: addr 0x100000000 is past the end of the flash (0x800000 bytes)\n"));
+    r = bus.tool({"-e", "0", "800000"});
+    EXPECT_TRUE(r.says("programOrEraseFlash: addr 800000 is past the end of the flash (0x800000 bytes)\n"));
+    r = bus.tool({"-w", "0", "0x100700050", "0xAB"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.says("programOrEraseFlash: addr 0x100700050 is past the end of the flash (0x800000 bytes)\n"));
+    r = bus.tool({"-w", "0", "0x1000g", "0xAB"});
+    EXPECT_TRUE(r.says("programOrEraseFlash: unable to scan read addr from 0x1000g\n"));
+    EXPECT_EQ(readFile(flashFile), before);
+
+    r = bus.tool({"-r", "0", "0x800000", "1"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.says("displayFlashContents: read addr 0x800000 is past the end of the flash (0x800000 bytes)\n"));
+    r = bus.tool({"-r", "0", "0x7ffffe", "4"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.says("displayFlashContents: 4 bytes from 0x7ffffe reach past the end of the flash (0x800000 "
+                       "bytes)\n"));
+    EXPECT_EQ(read("0x7ffffe", 2).size(), 4u);  // the last bytes are readable
 }
 
 }  // namespace

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -114,6 +120,8 @@ TEST(ConsoleFrontEnd, ArgumentCountRules) {
         {{"-p", "0"}, true},
         {{"--uni", "a", "b", "out"}, false},
         {{"--uni", "a", "b"}, true},
+        {{"-uni", "a", "b", "out"}, false},  // the spelling of the usage examples
+        {{"-uni", "a", "b"}, true},
         {{"-g", "0", "3", "3"}, false},
         {{"-g", "0", "3", "3", "4"}, true},
         {{"-g", "0", "3"}, true},
@@ -155,6 +163,53 @@ TEST(ConsoleFrontEnd, ChecksMadeBeforeTheAction) {
     const RunResult length = bus.tool({"-m", "0", "10", "x4"});
     EXPECT_EQ(length.out, kVendorChannelLine + "unable to scan length from x4\n");
     EXPECT_EQ(length.status, kFailure);
+    // Neither trailing text, a sign nor 32 bits' overflow passes.
+    EXPECT_EQ(bus.tool({"-m", "0", "10", "4x"}).out, kVendorChannelLine + "unable to scan length from 4x\n");
+    EXPECT_EQ(bus.tool({"-m", "0", "10", "-1"}).out, kVendorChannelLine + "unable to scan length from -1\n");
+    const RunResult wide = bus.tool({"-m", "0", "0x100000010", "4"});
+    EXPECT_EQ(wide.out, kVendorChannelLine + "displayEEPROMData: addr 0x100000010 beyond the EEPROM's 16-bit addresses\n");
+    EXPECT_EQ(wide.status, kFailure);
+}
+
+// Lines reach a pipe as they are written, not when the run ends: the tool
+// below waits to open its argument file (a FIFO) until the test has seen its
+// first line.
+TEST(ConsoleFrontEnd, StandardOutputIsLineBuffered) {
+    SimulatedBus bus;
+    ASSERT_EQ(bus.sim({"add", "cam0"}).status, 0);
+    const std::string fifo = bus.workDir() + "/calib.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const StartedProgram tool = bus.startTool({"--write-calib", "0", fifo});
+
+    std::string seen;
+    pollfd output{tool.outFd, POLLIN, 0};
+    constexpr int kPatienceMs = 30000;  // only bounds the wait when the line never comes
+    while (seen.find('\n') == std::string::npos && poll(&output, 1, kPatienceMs) == 1) {
+        char buffer[256];
+        const ssize_t count = read(tool.outFd, buffer, sizeof buffer);
+        if (count <= 0) break;
+        seen.append(buffer, static_cast<size_t>(count));
+    }
+    EXPECT_EQ(seen, kVendorChannelLine);
+
+    // Feed the FIFO once the tool has it open for reading, so it goes on and ends.
+    constexpr int kOpenAttempts = 3000;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            const std::string line = "no colon here\n";
+            EXPECT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+            close(fd);
+            break;
+        }
+        if (waitpid(tool.pid, nullptr, WNOHANG) != 0) break;  // it ended without reading
+        usleep(10000);
+    }
+    const RunResult rest = finishProgram(tool);
+    EXPECT_EQ(rest.out,
+              "failed to get existing calib params, maybe nothing has written before.\n"
+              "no \":\" found at line no colon here\n");
+    EXPECT_EQ(rest.status, kFailure);
 }
 
 // Actions whose work this build does not have yet fail plainly.
