@@ -8,6 +8,7 @@
 
 #include "base/ByteLayout.h"
 #include "manager/DeviceSession.h"
+#include "image/ComponentInfo.h"
 #include "image/ImageSelection.h"
 #include "manager/Veltrion2CamMgr.h"
 
@@ -60,6 +61,15 @@ std::optional<std::vector<uint8_t>> Veltrion2CamMgr::getBufferByValue(uint32_t v
 }
 
 bool Veltrion2CamMgr::programDefaultFeatureValues(const std::string& jsonText, const std::string& devPath) {
+    // A text that is there but does not parse is invalid, not missing.
+    if (!jsonText.empty()) {
+        const auto bytes = std::span(reinterpret_cast<const uint8_t*>(jsonText.data()), jsonText.size());
+        if (const auto problem = images::jsonSyntaxProblem(bytes)) {
+            logger_->log(kLogError, "Veltrion2CamMgr.programDefaultFeatureValues: json is invalid - %s\n",
+                         problem->c_str());
+            return false;
+        }
+    }
     JsonRef root;
     json_t *memoryLayout = nullptr, *configurations = nullptr, *featureList = nullptr, *baseURL = nullptr,
            *filterControl = nullptr;

@@ -402,3 +402,20 @@ TEST(ManagerImages, CreationPassesThroughTheManagersLookupTableBuffer) {
     EXPECT_FALSE(mgr.parseUpdatePackage(nullptr, 10, package));
     EXPECT_TRUE(log.contains("invalid package - buf (nil), size 0\n")) << log.text();
 }
+
+// The feature JSON an image brings: text that does not parse is named
+// invalid (with where it breaks), not reported as missing.
+TEST(ManagerImages, FeatureJsonThatDoesNotParseIsInvalidNotMissing) {
+    auto state = std::make_shared<ScriptedUsbState>();
+    veltrion::Veltrion2CamMgr mgr(true, std::make_unique<veltrion::WinDevice>(std::make_unique<ScriptedUsbPort>(state)));
+    CapturingLogger log;
+    mgr.setLogger(&log);
+    EXPECT_FALSE(mgr.programDefaultFeatureValues(R"({"BaseURL": "x", "Features": [)", "sim:cam0"));
+    EXPECT_EQ(log.text().rfind("Veltrion2CamMgr.programDefaultFeatureValues: json is invalid - line 1 column 30: ", 0),
+              0u)
+        << log.text();
+    EXPECT_EQ(log.text().find("no Json found"), std::string::npos);
+    log.clear();
+    EXPECT_FALSE(mgr.programDefaultFeatureValues("", "sim:cam0"));
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr.programDefaultFeatureValues: json is not loaded\n")) << log.text();
+}
