@@ -74,7 +74,10 @@ int main() {
     writeFile(args[3], vmComponent("isp_I1.1.0.0.bin", veltrion::flashmap::kIspAddress, 48 * 1024));
     writeFile(args[4], fx3Image(20 * 1024));
     writeFile(args[5], fx3Image(120 * 1024));
-    writeFile(args[6], std::vector<uint8_t>(4096, ' '));
+    std::vector<uint8_t> json(4096, ' ');  // an empty object padded to 4 KiB: the parser checks it is JSON
+    json.front() = '{';
+    json.back() = '}';
+    writeFile(args[6], json);
     writeFile(args[7], std::vector<uint8_t>(1024, 0x5A));
 
     std::vector<uint8_t> lutBuffer(veltrion::lut::kBufferSize);
