@@ -123,3 +123,33 @@ TEST_F(UpdateTest, ImageWithAnInvalidFx3ComponentBringsUpNoDevice) {
     bool anyUpdated = true;
     EXPECT_FALSE(mgr->updateCameraFirmwareAllCams(bytes.data(), bytes.size(), false, anyUpdated));
 }
+
+TEST_F(UpdateTest, RecoveryNeverWritesAnotherModelsFirmware) {
+    // A V2 camera whose boot loader is damaged, and a V3 image: the RAM
+    // download may start it, but its flash keeps what it had.
+    bus.add("v2cam", 0x0002, "", false);
+    damage(bus, "v2cam", flashmap::kBootLoaderAddress + camsim::kFactoryBootLoaderSize / 2);
+    bus.replug("v2cam");
+    ASSERT_TRUE(bus.find("v2cam").bootLoader);
+    const auto flashBefore = bus.readFlash("v2cam", 0, flashmap::kFlashSize);
+    const std::string v3 = image("v3", {"--group", "V3G"});
+
+    bool anyUpdated = false;
+    EXPECT_FALSE(mgr->updateCameraFirmwareAllCams(v3, false, anyUpdated));
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr::recoverAllCamsFX3 - the image (group V3G) does not fit cam " + pathOf("v2cam") +
+                             " (group V2G) - its flash is not repaired\n"))
+        << log.text();
+    EXPECT_EQ(stat("v2cam", "pages-programmed"), 0u);
+    EXPECT_EQ(bus.readFlash("v2cam", 0, flashmap::kFlashSize), flashBefore);
+
+    // A package without an image of the camera's model is refused the same way.
+    bus.replug("v2cam");
+    ASSERT_TRUE(bus.find("v2cam").bootLoader);
+    const std::string v2s = image("v2s", {"--group", "V2sG"});
+    const std::string package = testimages::buildUnifiedPackage(*mgr, dir.path(), "nov2", {v3, v2s},
+                                                                (dir.path() / "v3" / "features.json").string());
+    log.clear();
+    EXPECT_FALSE(mgr->updateCameraFirmwareAllCams(package, false, anyUpdated));
+    EXPECT_TRUE(log.contains("no image of the package fits cam " + pathOf("v2cam") + " (3a7c:0002)")) << log.text();
+    EXPECT_EQ(bus.readFlash("v2cam", 0, flashmap::kFlashSize), flashBefore);
+}

@@ -129,22 +129,59 @@ TEST_F(UpdateTest, PowerLossDuringTheFpgaWriteIsRepairedByTheNextUpdate) {
     EXPECT_EQ(repaired.fx3Version, packed("C0.2.0.0"));
 }
 
-TEST_F(UpdateTest, PowerLossDuringTheFx3WriteFallsBackToTheBackupFirmware) {
+TEST_F(UpdateTest, CutFx3WriteIsFoundAndRepairedThoughTheBackupReportsTheNewVersion) {
+    for (const bool withChecksumQuery : {true, false}) {
+        SCOPED_TRACE(withChecksumQuery ? "checksum query" : "boot-chain walk");
+        const std::string camera = withChecksumQuery ? "cam0" : "cam1";
+        bus.add(camera);
+        if (!withChecksumQuery) bus.fault(camera, "refuse-checksum", "1");
+        const std::string newer = image("newer", {"--group", "V3G"});
+        // Past the boot components (~560 pages) and the FPGA (4096): inside the FX3 write.
+        bus.fault(camera, "power-loss-after-pages", "4800");
+        bool updated = false;
+        EXPECT_FALSE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf(camera), newer));
+        EXPECT_TRUE(log.contains("Veltrion2CamMgr::updateCameraFirmware - failed program FX3\n"));
+        bus.replug(camera);
+        // The boot loader starts the backup FX3 firmware, written earlier in the update.
+        EXPECT_FALSE(bus.find(camera).bootLoader);
+        EXPECT_EQ(info(camera).fx3Version, packed("C0.2.0.0"));
+
+        // The check and a plain update both see the main FX3 firmware is cut.
+        bool needed = false;
+        unsigned seconds = 0;
+        ASSERT_TRUE(mgr->isUpdateNeeded(newer, false, needed, seconds, pathOf(camera)));
+        EXPECT_TRUE(needed);
+        EXPECT_EQ(seconds, 20u);
+        log.clear();
+        ASSERT_TRUE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf(camera), newer)) << log.text();
+        EXPECT_TRUE(log.contains("judgeFlashAgainstImage - fx3 in flash is not sound\n"));
+        EXPECT_TRUE(log.contains("updating FX3 firmware\n"));
+        const auto fx3 = bus.readFlash(camera, flashmap::kFx3Address, flashmap::kFx3RegionSize);
+        EXPECT_EQ(validateFx3BootImage(fx3), Fx3ImageCheck::Ok);
+        ASSERT_TRUE(mgr->rebootDevice(pathOf(camera)));
+        ASSERT_TRUE(mgr->isUpdateNeeded(newer, false, needed, seconds, pathOf(camera)));
+        EXPECT_FALSE(needed);
+    }
+}
+
+TEST_F(UpdateTest, FeatureJsonThatIsNotTheImagesIsWrittenAgain) {
     bus.add("cam0");
-    const std::string newer = image("newer", {"--group", "V3G"});
-    // Past the boot components (~560 pages) and the FPGA (4096): inside the FX3 write.
-    bus.fault("cam0", "power-loss-after-pages", "4800");
+    const std::string same = image("same", kFactoryV3);
+    // A JSON write cut short: the record's header is there, its text is not.
+    bus.writeFlash("cam0", flashmap::kJsonAddress + 64, std::vector<uint8_t>(64, 0x00));
+    bool needed = false;
+    unsigned seconds = 0;
+    ASSERT_TRUE(mgr->isUpdateNeeded(same, false, needed, seconds, pathOf("cam0")));
+    EXPECT_TRUE(needed);
+    EXPECT_EQ(seconds, 5u);
     bool updated = false;
-    EXPECT_FALSE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf("cam0"), newer));
-    EXPECT_TRUE(log.contains("Veltrion2CamMgr::updateCameraFirmware - failed program FX3\n"));
-    bus.replug("cam0");
-    // The boot loader starts the backup FX3 firmware, written earlier in the update.
-    EXPECT_FALSE(bus.find("cam0").bootLoader);
-    EXPECT_EQ(info("cam0").fx3Version, packed("C0.2.0.0"));
-    log.clear();
-    ASSERT_TRUE(mgr->updateCameraFirmware(true, updated, 0, 0, pathOf("cam0"), newer)) << log.text();
-    const auto fx3 = bus.readFlash("cam0", flashmap::kFx3Address, flashmap::kFx3RegionSize);
-    EXPECT_EQ(validateFx3BootImage(fx3), Fx3ImageCheck::Ok);
+    ASSERT_TRUE(mgr->updateCameraFirmware(false, updated, 0, 0, pathOf("cam0"), same)) << log.text();
+    EXPECT_TRUE(updated);  // so the console programs the layout's defaults after it
+    EXPECT_TRUE(log.contains("FPGA ver is same, not updating FPGA"));
+    std::string json;
+    ASSERT_TRUE(mgr->extractJsonStr(0, 0, same, json));
+    const auto record = bus.readFlash("cam0", flashmap::kJsonAddress + 6, static_cast<uint32_t>(json.size()));
+    EXPECT_EQ(std::string(record.begin(), record.end()), json);
 }
 
 TEST_F(UpdateTest, UpdateCheckEstimatesByTheMostExpensiveReason) {
@@ -168,6 +205,12 @@ TEST_F(UpdateTest, UpdateCheckEstimatesByTheMostExpensiveReason) {
     ASSERT_TRUE(mgr->isUpdateNeeded(image("newer", {"--group", "V3G"}), false, needed, seconds, path));
     EXPECT_EQ(seconds, 570u);
     EXPECT_FALSE(mgr->isUpdateNeeded((dir.path() / "missing.img").string(), false, needed, seconds, path));
+
+    // An image the update would refuse is not offered as an update.
+    log.clear();
+    EXPECT_FALSE(mgr->isUpdateNeeded(image("v2", {"--group", "V2G"}), false, needed, seconds, path));
+    EXPECT_FALSE(needed);
+    EXPECT_TRUE(log.contains("Veltrion2CamMgr::isUpdateNeeded - fw group type mismatched. Current V3G, Img given V2G\n"));
 }
 
 TEST_F(UpdateTest, UnifiedPackagesAreResolvedPerCameraEverywhere) {
