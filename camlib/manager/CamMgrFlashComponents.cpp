@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ByteLayout.h"
+#include "flash/JsonRecord.h"
 #include "manager/DeviceSession.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "base/VersionNumber.h"
@@ -318,13 +319,7 @@ bool Veltrion2CamMgr::programJsonFlash(const uint8_t* json, uint32_t length, con
         logger_->log(kLogError, "Veltrion2CamMgr::programJsonFlash failed - unable to open dev %s\n", devPath.c_str());
         return false;
     }
-    std::vector<uint8_t> record;
-    record.reserve(flash::kJsonHeaderSize + length);
-    ByteWriter writer(record);
-    writer.u8(flash::kJsonTag0);
-    writer.u8(flash::kJsonTag1);
-    writer.le32(length);
-    if (length > 0) writer.bytes({json, length});
+    const std::vector<uint8_t> record = flash::jsonRecord({json, length});
 
     if (!enterSPIMode()) {
         logger_->log(kLogError, "Veltrion2CamMgr::programJsonFlash failed - unable to switch to SPI mode\n");

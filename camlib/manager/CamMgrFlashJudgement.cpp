@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/ByteLayout.h"
+#include "flash/JsonRecord.h"
 #include "format/ComponentHeader.h"
 #include "format/FlashMap.h"
 #include "manager/DeviceSession.h"
@@ -47,16 +47,6 @@ constexpr VmRegion kVmComponents[] = {
     {flash::kCompAudio, &UpdatePackage::audio, "audio", &FlashJudgement::audioSound},
     {flash::kCompIsp, &UpdatePackage::isp, "ISP", &FlashJudgement::ispSound},
 };
-
-std::vector<uint8_t> jsonRecord(const std::vector<uint8_t>& json) {
-    std::vector<uint8_t> record;
-    ByteWriter writer(record);
-    writer.u8(flash::kJsonTag0);
-    writer.u8(flash::kJsonTag1);
-    writer.le32(static_cast<uint32_t>(json.size()));
-    writer.bytes(json);
-    return record;
-}
 
 }  // namespace
 
@@ -118,7 +108,7 @@ std::optional<FlashJudgement> Veltrion2CamMgr::judgeFlashAgainstImage(const Upda
                          region.name);
     }
 
-    const std::vector<uint8_t> expected = jsonRecord(package.json);
+    const std::vector<uint8_t> expected = flash::jsonRecord(package.json);
     if (expected.size() > flash::kJsonSectorSize) {
         judged.jsonEqual = false;  // cannot be in flash; the JSON writer refuses it
     } else {

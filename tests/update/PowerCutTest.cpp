@@ -10,8 +10,7 @@
 #include <functional>
 #include <ostream>
 
-#include "base/ByteLayout.h"
-#include "flash/FlashLayout.h"
+#include "flash/JsonRecord.h"
 #include "format/FlashMap.h"
 
 using namespace veltrion;
@@ -134,16 +133,6 @@ std::vector<CutPoint> allCutPoints() {
     return cuts;
 }
 
-std::vector<uint8_t> jsonRecord(const std::vector<uint8_t>& json) {
-    std::vector<uint8_t> record;
-    ByteWriter writer(record);
-    writer.u8(flash::kJsonTag0);
-    writer.u8(flash::kJsonTag1);
-    writer.le32(static_cast<uint32_t>(json.size()));
-    writer.bytes(json);
-    return record;
-}
-
 class PowerCut : public UpdateTest, public ::testing::WithParamInterface<CutPoint> {};
 
 TEST_P(PowerCut, PlainUpdateAfterTheCutBringsEveryRegionToTheImage) {
@@ -185,7 +174,7 @@ TEST_P(PowerCut, PlainUpdateAfterTheCutBringsEveryRegionToTheImage) {
     EXPECT_EQ(region(package.fpga.flashAddress, package.fpga.length()), package.fpga.data);
     EXPECT_EQ(region(package.audio.flashAddress, package.audio.length()), package.audio.data);
     EXPECT_EQ(region(package.isp.flashAddress, package.isp.length()), package.isp.data);
-    const auto record = jsonRecord(package.json);
+    const auto record = flash::jsonRecord(package.json);
     EXPECT_EQ(region(flashmap::kJsonAddress, record.size()), record);
 
     const CameraInfo after = info("cam0");
