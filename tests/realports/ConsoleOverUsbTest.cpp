@@ -56,8 +56,9 @@ struct Workspace {
 
     std::string file(const std::string& name) const { return (root.path() / name).string(); }
     std::vector<std::string> environment(const std::vector<std::string>& drop) const {
-        auto env = environmentWithout(drop);
-        std::erase_if(env, [](const std::string& entry) { return entry.rfind(kRuntimeVariable + std::string("="), 0) == 0; });
+        auto names = drop;
+        names.push_back(kRuntimeVariable);
+        auto env = environmentWithout(names);
         env.push_back(std::string(kStateVariable) + "=" + file("state"));
         env.push_back(std::string(kRuntimeVariable) + "=" + runtimeDir.string());
         return env;
