@@ -3,10 +3,13 @@
 // stalls, failures, short reads, resets, power loss and the boot loader.
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 
 #include "BridgeFixture.h"
 #include "SimUsbPort.h"
 #include "device/usb/LibusbPort.h"
+#include "support/TempDir.h"
 
 namespace veltrion::realports::test {
 namespace {
@@ -223,6 +226,26 @@ TEST_F(LibusbPortOverBridge, CameraSwappedOntoThePortIsRefusedUnderTheOldPath) {
     EXPECT_TRUE(openPath(usb, after.usbPath));
     // A path without a serial (as a boot loader's) takes whatever camera is there.
     EXPECT_TRUE(openPath(usb, "usb:" + after.sysName + ":vid_3a7c&pid_0003:"));
+}
+
+TEST(LibusbPortWriterLock, OneLockFilePerBusAndPortPath) {
+    TempDir runtime("runtime");
+    const char* callers = std::getenv("XDG_RUNTIME_DIR");
+    const std::optional<std::string> saved = callers ? std::optional<std::string>(callers) : std::nullopt;
+    ::setenv("XDG_RUNTIME_DIR", runtime.str().c_str(), 1);
+    LibusbPort usb;
+    const std::string lockFile = (runtime.path() / "veltrion" / "usb-1-1.4.lock").string();
+    EXPECT_EQ(usb.writerLockFile("usb:1-1.4:vid_3a7c&pid_0003:A1B2C3D4E5F6"), lockFile);
+    EXPECT_EQ(usb.writerLockFile("usb:1-1.4:vid_04b4&pid_00f3:"), lockFile);  // its boot loader: the same camera
+    EXPECT_TRUE(std::filesystem::is_directory(runtime.path() / "veltrion"));
+    EXPECT_EQ(usb.writerLockFile("usb:1-1/../x:vid_3a7c&pid_0003:A"), "");
+    EXPECT_EQ(usb.writerLockFile("sim:cam0:vid_3a7c&pid_0003:A"), "");
+    ::setenv("XDG_RUNTIME_DIR", "relative", 1);  // invalid: the shared lock folder instead
+    EXPECT_EQ(usb.writerLockFile("usb:2-3:vid_3a7c&pid_0003:A"), "/run/lock/veltrion-usb-2-3.lock");
+    if (saved)
+        ::setenv("XDG_RUNTIME_DIR", saved->c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(LibusbPortOverBridge, PowerLossWhileProgrammingAndReplug) {
