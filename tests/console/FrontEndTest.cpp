@@ -167,7 +167,8 @@ TEST(ConsoleFrontEnd, ChecksMadeBeforeTheAction) {
     EXPECT_EQ(bus.tool({"-m", "0", "10", "4x"}).out, kVendorChannelLine + "unable to scan length from 4x\n");
     EXPECT_EQ(bus.tool({"-m", "0", "10", "-1"}).out, kVendorChannelLine + "unable to scan length from -1\n");
     const RunResult wide = bus.tool({"-m", "0", "0x100000010", "4"});
-    EXPECT_EQ(wide.out, kVendorChannelLine + "displayEEPROMData: addr 0x100000010 beyond the EEPROM's 16-bit addresses\n");
+    EXPECT_EQ(wide.out,
+              kVendorChannelLine + "displayEEPROMData: addr 0x100000010 beyond the EEPROM's 16-bit addresses\n");
     EXPECT_EQ(wide.status, kFailure);
 }
 

@@ -407,7 +407,8 @@ TEST(ManagerImages, CreationPassesThroughTheManagersLookupTableBuffer) {
 // invalid (with where it breaks), not reported as missing.
 TEST(ManagerImages, FeatureJsonThatDoesNotParseIsInvalidNotMissing) {
     auto state = std::make_shared<ScriptedUsbState>();
-    veltrion::Veltrion2CamMgr mgr(true, std::make_unique<veltrion::WinDevice>(std::make_unique<ScriptedUsbPort>(state)));
+    veltrion::Veltrion2CamMgr mgr(true,
+                                  std::make_unique<veltrion::WinDevice>(std::make_unique<ScriptedUsbPort>(state)));
     CapturingLogger log;
     mgr.setLogger(&log);
     EXPECT_FALSE(mgr.programDefaultFeatureValues(R"({"BaseURL": "x", "Features": [)", "sim:cam0"));
