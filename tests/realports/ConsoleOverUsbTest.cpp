@@ -325,6 +325,9 @@ TEST_F(ConsoleOverUsb, SecondWriterIsRefusedAtOnceWhileReadersGoOn) {
     const ChildResult calibration = sameOverBothPorts({"--write-calib", "0", main.file("calib.txt")});
     EXPECT_EQ(calibration.status, kFailure);
     EXPECT_TRUE(calibration.says(busy)) << calibration.out;
+    const ChildResult write = sameOverBothPorts({"-w", "0", "0x300010", "0x01020304"});
+    EXPECT_EQ(write.status, kFailure);
+    EXPECT_TRUE(write.says(busy)) << write.out;
     EXPECT_EQ(sameOverBothPorts({"-d", "0"}).status, 0);
     EXPECT_EQ(sameOverBothPorts({"-r", "0", "0x300010", "4"}).status, 0);
     EXPECT_TRUE(main.bus.readFlash("cam0", 0, flashmap::kFlashSize) == flashBefore) << "the flash changed";
