@@ -309,6 +309,7 @@ TEST_F(ConsoleOverUsb, PowerLossDuringAnUpdateThenRepair) {
 TEST_F(ConsoleOverUsb, SecondWriterIsRefusedAtOnceWhileReadersGoOn) {
     addTwoCameras(main);
     std::ofstream(main.file("calib.txt")) << "focal length 1: 1201.5\n";
+    const std::string image = buildImage({"--group", "V3G"});
     const auto flashBefore = main.bus.readFlash("cam0", 0, flashmap::kFlashSize);
     const std::string busy =
         "Veltrion2CamMgr::lockCameraForWriting failed - camera busy: another writer is changing camera " +
@@ -328,6 +329,9 @@ TEST_F(ConsoleOverUsb, SecondWriterIsRefusedAtOnceWhileReadersGoOn) {
     const ChildResult write = sameOverBothPorts({"-w", "0", "0x300010", "0x01020304"});
     EXPECT_EQ(write.status, kFailure);
     EXPECT_TRUE(write.says(busy)) << write.out;
+    const ChildResult update = sameOverBothPorts({"-p", "0", "-f", image});
+    EXPECT_EQ(update.status, kFailure);
+    EXPECT_TRUE(update.says(busy)) << update.out;
     EXPECT_EQ(sameOverBothPorts({"-d", "0"}).status, 0);
     EXPECT_EQ(sameOverBothPorts({"-r", "0", "0x300010", "4"}).status, 0);
     EXPECT_TRUE(main.bus.readFlash("cam0", 0, flashmap::kFlashSize) == flashBefore) << "the flash changed";
