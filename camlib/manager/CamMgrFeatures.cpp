@@ -118,14 +118,24 @@ bool Veltrion2CamMgr::getJSONFromCam(const std::string& devPath, const std::stri
         logger_->log(kLogError, "Veltrion2CamMgr::getJSONFromCam failed - unable to switch to SPI mode\n");
         return false;
     }
-    // The camera leaves SPI mode on every path from here on.
+    // The camera leaves SPI mode on every path from here on, unless another
+    // process is writing its flash at the time: taking SPI mode away would
+    // make that writer's next page fail.
     struct LeaveSpiMode {
         Veltrion2CamMgr& mgr;
+        const std::string& devPath;
         ~LeaveSpiMode() {
+            const CameraWriteLock writer = CameraWriteLock::acquire(mgr.device()->writerLockFile(devPath));
+            if (writer.status() == CameraWriteLock::Status::Busy) {
+                mgr.logger().log(kLogInfo,
+                                 "Veltrion2CamMgr::getJSONFromCam - another writer holds the camera, which stays in "
+                                 "SPI mode for it\n");
+                return;
+            }
             if (!mgr.exitSPIMode())
                 mgr.logger().log(kLogError, "Veltrion2CamMgr::getJSONFromCam failed - unable to exit SPI mode\n");
         }
-    } leave{*this};
+    } leave{*this, devPath};
 
     std::vector<uint8_t> first(kPageSize);
     if (!readBlockAtAddr(kJsonAddrHigh, kJsonAddrLow, first.data(), kPageSize)) {

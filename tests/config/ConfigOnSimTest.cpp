@@ -176,9 +176,12 @@ TEST_F(ConfigTest, RewritesAreRefusedAtOnceWhileAnotherWriterHoldsTheCamera) {
     EXPECT_EQ(blockPages(), before);
     EXPECT_TRUE(backups().empty());
 
-    // Readers go on.
+    // Readers go on, and the JSON dump leaves SPI mode to the writer.
     CamConfigBlock block;
     EXPECT_TRUE(mgr_->getVeltrion2CamConfigBlock(block, path_));
+    EXPECT_TRUE(mgr_->getJSONFromCam(path_, (dir_.path() / "camera.json").string())) << log_.text();
+    EXPECT_EQ(transfers(vreq::kSpiModeLeave), 0u);
+    EXPECT_TRUE(bus_->state(kCamera).run.spiMode);
 }
 
 TEST_F(ConfigTest, EepromBytesComeFromTheBoard) {
