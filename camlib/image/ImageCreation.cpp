@@ -13,6 +13,7 @@
 #include "image/ImageFiles.h"
 #include "base/Logger.h"
 #include "image/LutFiles.h"
+#include "image/PendingOutputFile.h"
 #include "image/UpdateImage.h"
 #include "image/UpdateImageFormat.h"
 #include "base/VersionNumber.h"
@@ -68,11 +69,6 @@ bool versionFromFileName(const std::string& path, const char* what, uint32_t& ve
     return true;
 }
 
-bool createEmptyFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    return file && std::fclose(file) == 0;
-}
-
 bool allocate(std::vector<uint8_t>& buffer, size_t size) {
     try {
         buffer.assign(size, 0);
@@ -97,8 +93,8 @@ struct ComponentFile {
     const char* name;  // as the size message names it
 };
 
-// The input that the output path names, or nothing: creating the output
-// truncates it, so an input given again as the output would be destroyed.
+// The input that the output path names, or nothing: the finished output
+// takes the path's name, so an input given again as the output would be lost.
 const std::string* inputNamedByOutput(const std::vector<const std::string*>& inputs, const std::string& output) {
     for (const std::string* input : inputs) {
         if (isSameFile(*input, output)) return input;
@@ -164,7 +160,8 @@ bool createSingleImage(const SingleImageSources& sources, std::span<uint8_t> lut
                    sources.outputFile.c_str(), input->c_str());
         return false;
     }
-    if (!createEmptyFile(sources.outputFile)) {
+    PendingOutputFile output(sources.outputFile);
+    if (!output.created()) {
         logger.log(kLogError, "Veltrion2CamMgr::createSingleImage - unable to create file %s\n",
                    sources.outputFile.c_str());
         return false;
@@ -281,11 +278,11 @@ bool createSingleImage(const SingleImageSources& sources, std::span<uint8_t> lut
     std::copy(digest->begin(), digest->end(), header.begin() + kMd5Offset);
     if (!passesUpdateChecks(header, body, logger)) return false;
 
-    if (!openAndDumpFile(sources.outputFile, header, false, logger)) {
+    if (!openAndDumpFile(output.path(), header, false, logger)) {
         logger.log(kLogError, "Veltrion2CamMgr::createSingleImage failed to dump header\n");
         return false;
     }
-    if (!openAndDumpFile(sources.outputFile, body, true, logger)) {
+    if (!openAndDumpFile(output.path(), body, true, logger) || !output.commit()) {
         logger.log(kLogError, "Veltrion2CamMgr::createSingleImage failed to dump body\n");
         return false;
     }
@@ -344,7 +341,8 @@ bool createUnifiedImage(const std::vector<std::string>& arguments, Logger& logge
         fx3Versions.push_back(formatVersion(package.fx3Version));
     }
 
-    if (!createEmptyFile(outputFile)) {
+    PendingOutputFile output(outputFile);
+    if (!output.created()) {
         logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage - unable to create file %s\n", outputFile.c_str());
         return false;
     }
@@ -407,11 +405,11 @@ bool createUnifiedImage(const std::vector<std::string>& arguments, Logger& logge
         at += length;
     }
 
-    if (!openAndDumpFile(outputFile, header, false, logger)) {
+    if (!openAndDumpFile(output.path(), header, false, logger)) {
         logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage failed to dump header\n");
         return false;
     }
-    if (!openAndDumpFile(outputFile, body, true, logger)) {
+    if (!openAndDumpFile(output.path(), body, true, logger) || !output.commit()) {
         logger.log(kLogError, "Veltrion2CamMgr::createUnifiedImage failed to dump body\n");
         return false;
     }

@@ -204,19 +204,24 @@ TEST(SingleImageCreation, Refusals) {
               "serial numbers\n");
 }
 
-// What the update would refuse is not packed: the output stays empty.
+// What the update would refuse is not packed, and an image made before
+// under the output's name stays as it was.
 TEST(SingleImageCreation, RefusesWhatTheUpdateWouldRefuse) {
     TempDir dir;
     const ComponentFiles files(dir);
     Bytes lutBuffer(veltrion::lut::kBufferSize);
-    const auto refused = [&](const std::vector<std::string>& args) {
-        CapturingLogger log;
-        EXPECT_FALSE(createSingleImage(args, lutBuffer, log));
-        EXPECT_EQ(readFile(args.back()).size(), 0u);
-        return log.text();
-    };
     std::vector<std::string> args = files.arguments();
     args.push_back(dir.file("out.img"));
+    CapturingLogger first;
+    ASSERT_TRUE(createSingleImage(args, lutBuffer, first)) << first.text();
+    const Bytes earlier = readFile(args.back());
+    const auto refused = [&](const std::vector<std::string>& arguments) {
+        CapturingLogger log;
+        EXPECT_FALSE(createSingleImage(arguments, lutBuffer, log));
+        EXPECT_EQ(readFile(arguments.back()), earlier);
+        EXPECT_FALSE(std::filesystem::exists(arguments.back() + ".part"));
+        return log.text();
+    };
 
     Bytes junk(20 * 1024, 0x5A);  // a boot loader that is no boot image
     writeFile(dir.file("boot_C0.0.0.7.img"), junk);
