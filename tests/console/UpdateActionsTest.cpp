@@ -146,4 +146,41 @@ TEST_F(UpdateActions, CameraLeftInBootModeIsCountedAndRecoveredByTheAllCamerasUp
     EXPECT_EQ(shown("System Ready = "), "1");
 }
 
+TEST_F(UpdateActions, CutFx3WriteIsReportedByTheCheckAndRepairedByAPlainUpdate) {
+    ASSERT_EQ(bus.sim({"add", "cam0"}).status, 0);
+    const std::string image = buildImage("newer", {"--group", "V3G"});
+    // Past the boot components (~560 pages) and the FPGA (4096): inside the FX3 write.
+    ASSERT_EQ(bus.sim({"fault", "cam0", "power-loss-after-pages", "4800"}).status, 0);
+    EXPECT_EQ(bus.tool({"-p", "0", image}).status, kFailure);
+    ASSERT_EQ(bus.sim({"replug", "cam0"}).status, 0);
+    // The backup FX3 firmware runs and reports the new version.
+    EXPECT_EQ(shown("FX3_Version  = "), "0x43020000");
+
+    const RunResult check = bus.tool({"-t", "0", image});
+    EXPECT_TRUE(check.says("Device 0's firmware can be updated, and the update takes about 20 seconds\n")) << check.out;
+    const RunResult repair = bus.tool({"-p", "0", image});
+    EXPECT_EQ(repair.status, 0) << repair.out;
+    EXPECT_TRUE(repair.says("updating FX3 firmware"));
+    EXPECT_EQ(bus.tool({"--reboot", "0"}).status, 0);
+    EXPECT_TRUE(bus.tool({"-t", "0", image}).says("Device 0 already has the up-to-date firmware\n"));
+}
+
+TEST_F(UpdateActions, AllCamerasUpdateFailsWhenABootModeCameraGetsNoImageOfItsModel) {
+    ASSERT_EQ(bus.sim({"add", "v2cam", "--pid", "0002"}).status, 0);
+    const std::string v2 = buildImage("v2", {"--group", "V2G"});
+    const std::string v3 = buildImage("v3", {"--group", "V3G"});
+    // The boot loader's write is cut: the camera comes back in boot mode.
+    ASSERT_EQ(bus.sim({"fault", "v2cam", "power-loss-after-pages", "520"}).status, 0);
+    EXPECT_EQ(bus.tool({"-p", "0", v2}).status, kFailure);
+    ASSERT_EQ(bus.sim({"replug", "v2cam"}).status, 0);
+    ASSERT_TRUE(bus.tool({"-b"}).says("There is(are) 1 Broken"));
+    const std::string flashFile = bus.busDir() + "/v2cam/flash.bin";
+    const std::string before = readFile(flashFile);
+
+    const RunResult wrongModel = bus.tool({"-p", "all", v3});
+    EXPECT_EQ(wrongModel.status, kFailure) << wrongModel.out;
+    EXPECT_TRUE(wrongModel.says("does not fit cam")) << wrongModel.out;
+    EXPECT_EQ(readFile(flashFile), before);
+}
+
 }  // namespace
