@@ -97,6 +97,10 @@ constexpr uint32_t kJsonHeaderSize = 6;
 constexpr uint32_t kJsonSectorSize = flashmap::kSector64K;
 constexpr uint32_t kJsonMaxTextLength = kJsonSectorSize - kJsonHeaderSize;
 
+// A paced status wait that finds the flash still busy waits this fraction of
+// the time spent so far before its next poll.
+constexpr int kBusyBackoffDivisor = 8;
+
 // Sector counts of the fixed regions.
 constexpr uint32_t kFpgaSectors = flashmap::kFpgaRegionSize / flashmap::kSector64K;
 constexpr uint32_t kFx3Sectors = flashmap::kFx3RegionSize / flashmap::kSector64K;

@@ -88,17 +88,44 @@ void Veltrion2CamMgr::turnOnOffBlueLED(bool on) {
 }
 
 bool Veltrion2CamMgr::waitForFlashWritingDone(int timeoutMs, uint8_t& useSyncStatus) {
+    return pollFlashStatus(timeoutMs, useSyncStatus, nullptr, Clock::now());
+}
+
+bool Veltrion2CamMgr::waitForCommandDone(int timeoutMs, uint8_t& useSyncStatus, flash::BusyTimeEstimate& busyTime,
+                                         Clock::time_point commandStart) {
+    return pollFlashStatus(timeoutMs, useSyncStatus, &busyTime, commandStart);
+}
+
+bool Veltrion2CamMgr::pollFlashStatus(int timeoutMs, uint8_t& useSyncStatus, flash::BusyTimeEstimate* busyTime,
+                                      Clock::time_point commandStart) {
     // Bounded by time, not by a number of polls: a camera answers a status
     // request in a few microseconds or in a millisecond depending on the bus.
     const auto start = Clock::now();
     const auto timeout = std::chrono::milliseconds(timeoutMs);
+    using Micros = flash::BusyTimeEstimate::Duration;
+    if (busyTime)
+        std::this_thread::sleep_for(busyTime->firstPollDelay(std::chrono::duration_cast<Micros>(start - commandStart)));
+    Clock::time_point lastBusyReply = start;
     uint8_t request = useSyncStatus ? flash::kSyncStatusRequest : flash::kPlainStatusRequest;
     int retry = 0;
     for (;;) {
         std::array<uint8_t, flash::kStatusSize> status{};
+        const auto sent = Clock::now();
         if (device_->sendUsbControlTransfer(vreq::kTypeIn, request, 0, 0, status.data(), flash::kStatusSize)) {
-            if (!(status[0] & flash::kStatusBusyBit)) return true;
+            const auto replied = Clock::now();
+            if (!(status[0] & flash::kStatusBusyBit)) {
+                if (busyTime)
+                    busyTime->learn(std::chrono::duration_cast<Micros>(lastBusyReply - start),
+                                    std::chrono::duration_cast<Micros>(replied - sent));
+                return true;
+            }
+            lastBusyReply = replied;
             retry = 0;
+            // Paced waits back off while the flash stays busy: a command that
+            // runs long (or the first of its kind) is not polled every transfer.
+            if (busyTime)
+                std::this_thread::sleep_for(std::min<Clock::duration>((replied - start) / flash::kBusyBackoffDivisor,
+                                                                      start + timeout - replied));
         } else if (request == flash::kSyncStatusRequest) {
             logger_->log(kLogInfo,
                          "Veltrion2CamMgr::waitForFlashWritingDone - fw not support 0xC1 sync status read. Using "
@@ -146,9 +173,11 @@ bool Veltrion2CamMgr::eraseFlashSector(uint8_t eraseRequest, uint16_t addrHigh, 
     }
     for (int attempt = 0;; ++attempt) {
         uint8_t ignored = 0;
+        const auto commandStart = Clock::now();
         if (device_->sendUsbControlTransfer(vreq::kTypeIn, eraseRequest, addrHigh, addrLow, &ignored,
                                             flash::kTriggerSize)) {
-            if (waitForFlashWritingDone(flash::kEraseTimeoutMs, useSyncStatus)) return true;
+            if (waitForCommandDone(flash::kEraseTimeoutMs, useSyncStatus, eraseBusyTime(eraseRequest), commandStart))
+                return true;
             logger_->log(kLogError, "Veltrion2CamMgr::eraseFlashSector failed - erase sector 0x%04x%04x timeout\n",
                          addrHigh, addrLow);
             device_->closeVeltrion2Dev();
@@ -224,8 +253,10 @@ bool Veltrion2CamMgr::programFlash(uint32_t address, const uint8_t* data, uint32
     uint32_t current = address;
 
     while (size - offset >= kPageSize) {
+        const auto commandStart = Clock::now();
         if (sendPage(current, data + offset, kPageSize)) {
-            waitForFlashWritingDone(flash::kPageTimeoutMs, useSyncStatus);  // a late page shows in verification
+            // A late page shows in verification.
+            waitForCommandDone(flash::kPageTimeoutMs, useSyncStatus, pageBusyTime_, commandStart);
             current += kPageSize;
             offset += kPageSize;
             retry = 0;
@@ -259,6 +290,7 @@ bool Veltrion2CamMgr::programFlash(uint32_t address, const uint8_t* data, uint32
 
     if (const uint32_t remaining = size - offset; remaining > 0) {
         // The tail is retried in place, without reopening the camera.
+        auto commandStart = Clock::now();
         while (!sendPage(current, data + offset, remaining)) {
             if (retry >= flash::kMaxRetries) {
                 logger_->log(kLogError,
@@ -272,8 +304,9 @@ bool Veltrion2CamMgr::programFlash(uint32_t address, const uint8_t* data, uint32
                          "now %d. max retry %d\n",
                          static_cast<int>(remaining), retry, flash::kMaxRetries);
             ++retry;
+            commandStart = Clock::now();
         }
-        waitForFlashWritingDone(flash::kPageTimeoutMs, useSyncStatus);
+        waitForCommandDone(flash::kPageTimeoutMs, useSyncStatus, pageBusyTime_, commandStart);
     }
 
     if (verify) {

@@ -43,6 +43,7 @@
 #include "config/ConfigBlock.h"
 #include "config/FeatureLayout.h"
 #include "config/RegisterMap.h"
+#include "flash/BusyTimeEstimate.h"
 #include "flash/FlashLayout.h"
 #include "flash/FlashProgress.h"
 #include "image/ComponentInfo.h"
@@ -290,6 +291,17 @@ private:
     bool readPage(uint32_t address, uint8_t* destination, uint32_t length);
     // Reopens the camera and pauses before a retry; false when the reopen failed.
     bool reopenForRetry();
+    // The status wait after a program or erase command sent at commandStart:
+    // the first poll waits for the learned busy time of that kind of command.
+    bool waitForCommandDone(int timeoutMs, uint8_t& useSyncStatus, flash::BusyTimeEstimate& busyTime,
+                            std::chrono::steady_clock::time_point commandStart);
+    bool pollFlashStatus(int timeoutMs, uint8_t& useSyncStatus, flash::BusyTimeEstimate* busyTime,
+                         std::chrono::steady_clock::time_point commandStart);
+    flash::BusyTimeEstimate& eraseBusyTime(uint8_t eraseRequest) {
+        return eraseRequest == vreq::kFlashErase64K   ? erase64kBusyTime_
+               : eraseRequest == vreq::kFlashErase32K ? erase32kBusyTime_
+                                                      : erase4kBusyTime_;
+    }
     // Programs the pages of a 4 KiB sector image that are not blank; the
     // address of the page that failed, or none.
     std::optional<uint32_t> programSectorPages(uint32_t base, const std::vector<uint8_t>& sector, bool verify,
@@ -298,6 +310,10 @@ private:
     void writeSectorBack(uint32_t base, const std::vector<uint8_t>& saved, const std::string& devPath);
     FlashProgress flashProgress_;
     std::chrono::milliseconds retryPause_ = flash::kRetryPause;
+    flash::BusyTimeEstimate pageBusyTime_;
+    flash::BusyTimeEstimate erase4kBusyTime_;
+    flash::BusyTimeEstimate erase32kBusyTime_;
+    flash::BusyTimeEstimate erase64kBusyTime_;
 
     // ---- firmware update ----
     void beginProgressStep(const char* stepName);
