@@ -1,5 +1,8 @@
 // A forced firmware update of one simulated camera under the realistic timing
-// model: wall time, and what went over the wire. Usage: bench_update [fpga-bytes]
+// model: wall time, what went over the wire, and the model's own floor for
+// the same work (every page programmed and sector erased, each transfer the
+// work needs at the least: one status poll per program or erase), with the
+// ratio of the two. Usage: bench_update [fpga-bytes]
 
 #include <chrono>
 #include <cstdio>
@@ -10,6 +13,7 @@
 
 #include "BenchSupport.h"
 #include "Bus.h"
+#include "Timing.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "support/FirmwareImages.h"
 
@@ -40,8 +44,23 @@ int main(int argc, char** argv) {
 
         std::printf("forced update, realistic timing, FPGA component of %s bytes: %s in %.1f s\n", fpgaSize.c_str(),
                     ok ? "done" : "FAILED", seconds);
-        for (const auto& [key, value] : bus.stats("cam0"))
+        auto stats = bus.stats("cam0");
+        uint64_t transfers = 0;
+        for (const auto& [key, value] : stats) {
             if (value != 0) std::printf("  %-20s %llu\n", key.c_str(), static_cast<unsigned long long>(value));
+            if (key.rfind("transfers-", 0) == 0) transfers += value;
+        }
+        const camsim::TimingModel model = *camsim::timingPreset("realistic");
+        const uint64_t commands = stats["pages-programmed"] + stats["sectors-erased-4k"] +
+                                  stats["sectors-erased-32k"] + stats["sectors-erased-64k"];
+        const uint64_t neededTransfers = transfers - stats["status-polls"] + commands;
+        const double floorUs = double(stats["pages-programmed"]) * model.pageProgramUs +
+                               double(stats["sectors-erased-4k"]) * model.erase4kUs +
+                               double(stats["sectors-erased-32k"]) * model.erase32kUs +
+                               double(stats["sectors-erased-64k"]) * model.erase64kUs +
+                               double(neededTransfers) * model.transferLatencyUs;
+        std::printf("model floor %.1f s (%llu transfers needed); wall time / floor = %.3f\n", floorUs / 1e6,
+                    static_cast<unsigned long long>(neededTransfers), seconds / (floorUs / 1e6));
         status = ok ? 0 : 1;
     }
     std::error_code error;
