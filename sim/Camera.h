@@ -19,6 +19,7 @@
 #include "MappedFile.h"
 #include "NorFlash.h"
 #include "RegisterFile.h"
+#include "device/uvc/VideoPort.h"
 
 namespace camsim {
 
@@ -65,6 +66,21 @@ public:
     // One control transfer from a handle opened in the given enumeration.
     // Returns the bytes transferred or a negative veltrion::UsbError.
     int transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data);
+
+    // The camera's video function (its UVC capture node) in the given
+    // enumeration. Each returns 0 or a negative errno, as uvcvideo's ioctls
+    // do: -ENODEV once the camera has left the bus, -ENOENT for a selector
+    // or control the camera does not have, -EINVAL for a size that is not
+    // the control's length.
+    int extensionUnitQuery(uint64_t enumeration, uint8_t selector, veltrion::XuQuery query, uint8_t* data,
+                           uint16_t size);
+    int videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id, veltrion::VideoControlRange& range);
+    int videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, int32_t& value);
+    int videoControlSet(uint64_t enumeration, veltrion::VideoControlId id, int32_t value);
+    // The class-specific descriptors of the camera's VideoControl interface
+    // (header, input terminal, processing unit, extension unit, output
+    // terminal), as its configuration descriptor carries them.
+    static std::vector<uint8_t> videoControlDescriptors();
 
     // Unplug and plug in again: power cycle, boot from flash, re-enumerate.
     void powerCycle();
