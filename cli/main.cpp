@@ -31,8 +31,11 @@ int runAction(veltrion::cli::Preprocessed& run) {
     std::unique_ptr<veltrion::Veltrion2CamMgr> mgr;
     try {
         mgr = std::make_unique<veltrion::Veltrion2CamMgr>(run.useVendorChannel);
-    } catch (const std::runtime_error&) {
-        // The manager has logged why it found no usable device object.
+    } catch (const std::runtime_error& error) {
+        // No usable device object on the chosen channel: say so, never abort.
+        std::string reason = error.what();
+        if (reason.empty() || reason.back() != '\n') reason += '\n';
+        logger.log(veltrion::kLogError, "%s", reason.c_str());
         return kExitFailure;
     }
 

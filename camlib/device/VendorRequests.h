@@ -40,6 +40,7 @@ constexpr uint8_t kLed = 0xDE;
 constexpr uint8_t kSystemLoaded = 0xDF;
 constexpr uint8_t kUsbReset = 0xD7;
 constexpr uint8_t kSelfTest = 0xD6;
+constexpr uint8_t kFpgaLoaded = 0xDD;
 
 // Queries multiplexed on request 0xFE by wIndex.
 constexpr uint8_t kQuery = 0xFE;

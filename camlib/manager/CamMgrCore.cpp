@@ -5,6 +5,7 @@
 #include "base/VersionNumber.h"
 #include "device/VendorRequests.h"
 #include "device/WinDevice.h"
+#include "device/uvc/UVCDevice.h"
 #include "device/usb/UsbPort.h"
 
 namespace veltrion {
@@ -15,7 +16,8 @@ constexpr uint16_t kSerialBufferSize = 256;
 
 }  // namespace
 
-Veltrion2CamMgr::Veltrion2CamMgr(bool useVendorChannel) : useVendorChannel_(useVendorChannel) {
+Veltrion2CamMgr::Veltrion2CamMgr(bool useVendorChannel, AcceptedProducts products)
+    : useVendorChannel_(useVendorChannel), acceptedProducts_(products) {
     device_ = createDevice();
     if (!device_) {
         logger_->log(kLogError, "Veltrion2CamMgr constructor: unable to find supported device for current OS\n");
@@ -35,8 +37,11 @@ Veltrion2CamMgr::~Veltrion2CamMgr() = default;
 
 std::unique_ptr<B6Device> Veltrion2CamMgr::createDevice() {
     // The platform's device objects, tried in order; the first supported one is kept.
-    if (!useVendorChannel_) return nullptr;  // the UVC channel has no device object yet
-    auto device = std::make_unique<WinDevice>(createUsbPort());
+    std::unique_ptr<B6Device> device;
+    if (useVendorChannel_)
+        device = std::make_unique<WinDevice>(createUsbPort());
+    else
+        device = std::make_unique<UVCDevice>(acceptedProducts_);  // throws "Failed to create XU mgr"
     if (!device->isSupported()) return nullptr;
     return device;
 }

@@ -54,6 +54,7 @@
 #include "manager/UpdateProgressCallback.h"
 #include "device/B6Device.h"
 #include "device/CameraWriteLock.h"
+#include "device/uvc/AcceptedProducts.h"
 
 namespace veltrion {
 
@@ -69,8 +70,11 @@ struct BootChainState {
 class Veltrion2CamMgr {
 public:
     // Builds the device object of the chosen channel. Throws std::runtime_error
-    // "Unsupported OS\n" when no usable device object exists.
-    explicit Veltrion2CamMgr(bool useVendorChannel);
+    // "Unsupported OS\n" when no usable device object exists, and on the UVC
+    // channel "Failed to create XU mgr" when the video stack cannot be reached.
+    // products: the cameras the UVC channel accepts (the desktop program
+    // accepts two products more than the console tool).
+    explicit Veltrion2CamMgr(bool useVendorChannel, AcceptedProducts products = AcceptedProducts::Console);
     // Uses the given device object (tests, or a program that builds its own).
     Veltrion2CamMgr(bool useVendorChannel, std::unique_ptr<B6Device> device);
     ~Veltrion2CamMgr();
@@ -280,6 +284,7 @@ private:
 
     LoggerSlot logger_;
     bool useVendorChannel_;
+    AcceptedProducts acceptedProducts_ = AcceptedProducts::Console;
     std::unique_ptr<B6Device> device_;
     CamUpdateProgressCallbackInterface* progressCallback_ = nullptr;
 
