@@ -6,6 +6,7 @@
 // simulated camera.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace veltrion::reg {

@@ -33,7 +33,10 @@ Veltrion2CamMgr::Veltrion2CamMgr(bool useVendorChannel, std::unique_ptr<B6Device
     }
 }
 
-Veltrion2CamMgr::~Veltrion2CamMgr() = default;
+Veltrion2CamMgr::~Veltrion2CamMgr() {
+    stopAllROIMonitors();
+    stopAllRawFaceMonitors();
+}
 
 std::unique_ptr<B6Device> Veltrion2CamMgr::createDevice() {
     // The platform's device objects, tried in order; the first supported one is kept.

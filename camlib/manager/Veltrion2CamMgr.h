@@ -40,6 +40,8 @@
 
 #include "manager/CameraInfo.h"
 #include "manager/FlashJudgement.h"
+#include "manager/MonitorCallbacks.h"
+#include "manager/MonitorThread.h"
 #include "config/ConfigBlock.h"
 #include "config/FeatureLayout.h"
 #include "config/RegisterMap.h"
@@ -276,6 +278,29 @@ public:
     // How long recovered controllers get to come back as cameras (20 s).
     void setRecoveryWait(std::chrono::milliseconds wait) { recoveryWait_ = wait; }
 
+    // ---- run-time controls (CamMgrControls.cpp) ----
+    static constexpr uint16_t kMaxFaceDetectSensitivity = 0x944;
+    bool setFDSen(const std::string& devPath, uint16_t sensitivity);
+    bool setFaceBoxInVideo(const std::string& devPath, bool enable);
+    // type 0 = PTZ, 1 = image control; action 0 = apply, 1 = save, 2 = reset; button 0..9.
+    bool sendPresetCmd(const std::string& devPath, uint16_t type, uint16_t action, uint16_t button);
+    bool applyCamPreset(const std::string& devPath, bool imageControl, uint16_t button);
+    bool saveCamPreset(const std::string& devPath, bool imageControl, uint16_t button);
+    bool resetCamPreset(const std::string& devPath, bool imageControl, uint16_t button);
+    bool getSensorTempC(const std::string& devPath, float& sensor0, float& sensor1, float& sensor2);
+
+    // ---- monitors (CamMgrMonitors.cpp) ----
+    // One monitor of each kind per path; a second start answers true. Each
+    // monitor works on a device object of its own.
+    bool startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callback, const std::string& devPath);
+    bool stopV2sSFROIMonitorThread(const std::string& devPath);
+    bool startVeltrionSFRawFaceMonitorThread(OnSFRawFaceDataCallback* callback, const std::string& devPath);
+    bool stopVeltrionSFRawFaceMonitorThread(const std::string& devPath);
+    void stopAllROIMonitors();
+    void stopAllRawFaceMonitors();
+    // How long the raw-face monitor waits between ready polls of an ISP (190 ms).
+    void setFaceReadyPause(std::chrono::milliseconds pause) { faceReadyPause_ = pause; }
+
 private:
     std::unique_ptr<B6Device> createDevice();
     // Sends one 1-byte IN query on an opened-and-closed-again device.
@@ -287,6 +312,15 @@ private:
     AcceptedProducts acceptedProducts_ = AcceptedProducts::Console;
     std::unique_ptr<B6Device> device_;
     CamUpdateProgressCallbackInterface* progressCallback_ = nullptr;
+
+    // ---- monitors ----
+    void runROIMonitor(MonitorThread& monitor, OnSFROIDataCallback* callback);
+    void runRawFaceMonitor(MonitorThread& monitor, OnSFRawFaceDataCallback* callback);
+    // One raw-face cycle: the error text, or empty when it went through.
+    std::string readRawFaces(MonitorThread& monitor, OnSFRawFaceDataCallback* callback, bool& stopped);
+    std::map<std::string, std::unique_ptr<MonitorThread>> roiMonitors_;
+    std::map<std::string, std::unique_ptr<MonitorThread>> rawFaceMonitors_;
+    std::chrono::milliseconds faceReadyPause_{190};
 
     // ---- flash access ----
     // Reports the percent under the current step name, when a callback is set.
