@@ -1,6 +1,8 @@
 #include "Bus.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "BootChain.h"
 #include "Camera.h"
@@ -8,6 +10,7 @@
 #include "CameraName.h"
 #include "Factory.h"
 #include "FactoryData.h"
+#include "HotplugEvents.h"
 #include "Registry.h"
 #include "Settings.h"
 #include "SimError.h"
@@ -44,7 +47,11 @@ std::shared_ptr<Camera> Bus::camera(const std::string& name) const {
 
 void Bus::add(const std::string& name, const AddOptions& options) {
     checkName(name);
+    const bool foreign = options.vendorId && *options.vendorId != veltrion::kCameraVendorId;
     const veltrion::CameraIdentity* identity = veltrion::findCameraIdentity(veltrion::kCameraVendorId, options.productId);
+    // Another maker's camera may carry any product id; it is built like the
+    // line's default model.
+    if (!identity && foreign) identity = veltrion::findCameraIdentity(veltrion::kCameraVendorId, kDefaultProductId);
     if (!identity) {
         char pid[8];
         std::snprintf(pid, sizeof pid, "%04x", options.productId);
@@ -61,8 +68,8 @@ void Bus::add(const std::string& name, const AddOptions& options) {
     }
 
     CameraState state;
-    state.identity.vendorId = identity->vendorId;
-    state.identity.productId = identity->productId;
+    state.identity.vendorId = options.vendorId.value_or(identity->vendorId);
+    state.identity.productId = options.productId;
     state.identity.serial = serial;
     state.identity.friendlyName = name;
     state.identity.model = identity->modelDescription;
@@ -73,10 +80,11 @@ void Bus::add(const std::string& name, const AddOptions& options) {
     if (error) throw SimError("cannot create bus directory " + dir_.string() + ": " + error.message());
     CameraFolder(dir_ / name).create(state, flash);
     writeFactoryEeprom(CameraFolder(dir_ / name).eepromFile(), identity->vendorId, identity->productId, serial);
+    appendBusEvent(dir_, nodeEvent(veltrion::HotplugEvent::Kind::Arrival, name, camera(name)->busView(), wallClockMs()));
 }
 
 void Bus::add(const std::string& name, uint16_t productId, const std::string& serial, bool blank) {
-    add(name, AddOptions{productId, serial, blank});
+    add(name, AddOptions{productId, serial, blank, std::nullopt});
 }
 
 void Bus::remove(const std::string& name) {
@@ -142,6 +150,8 @@ std::map<std::string, uint64_t> Bus::stats(const std::string& name) const {
         {"sectors-erased-32k", counters.sectorsErased32k},
         {"sectors-erased-64k", counters.sectorsErased64k},
         {"status-polls", counters.statusPolls},
+        {"xu-calls", counters.xuCalls},
+        {"control-writes", counters.controlWrites},
     };
     for (size_t request = 0; request < counters.transfers.size(); ++request)
         if (counters.transfers[request] != 0) out[transferKey(request)] = counters.transfers[request];
@@ -152,6 +162,13 @@ CameraState Bus::state(const std::string& name) const { return camera(name)->sna
 
 void Bus::writeFlash(const std::string& name, uint32_t address, const std::vector<uint8_t>& bytes) {
     camera(name)->writeFlashDirect(address, bytes);
+}
+
+std::string Bus::eventLog() const {
+    std::ifstream in(hotplugLogFile(dir_));
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    return text.str();
 }
 
 std::vector<uint8_t> Bus::readFlash(const std::string& name, uint32_t address, uint32_t length) const {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,16 @@ namespace camsim {
 
 class Camera;
 
+// The model a camera is unless told otherwise.
+constexpr uint16_t kDefaultProductId = 0x0003;
+
 struct AddOptions {
-    uint16_t productId = 0x0003;
+    uint16_t productId = kDefaultProductId;
     std::string serial;  // empty: derived from the name
     bool blank = false;  // erased flash: the camera comes up as the boot loader
+    // Another maker's id on a camera of the line's hardware (the product id
+    // picks the model and its firmware).
+    std::optional<uint16_t> vendorId;
 };
 
 struct CameraListing {
@@ -57,6 +64,9 @@ public:
     // The flash as an external programmer sees it; writes overwrite.
     void writeFlash(const std::string& name, uint32_t address, const std::vector<uint8_t>& bytes);
     std::vector<uint8_t> readFlash(const std::string& name, uint32_t address, uint32_t length) const;
+
+    // The bus's hot-plug event log, as it stands.
+    std::string eventLog() const;
 
 private:
     std::shared_ptr<Camera> camera(const std::string& name) const;

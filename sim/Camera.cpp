@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "BootChain.h"
+#include "ExtensionUnit.h"
+#include "HotplugEvents.h"
 #include "SimError.h"
 #include "device/CameraIdentity.h"
 #include "device/VendorRequests.h"
@@ -22,18 +24,14 @@ constexpr uint8_t kDirectionIn = 0x80;
 constexpr uint8_t kTypeMask = 0x60;
 constexpr uint8_t kTypeStandard = 0x00;
 
-int64_t wallClockMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
 }  // namespace
 
 Camera::Camera(std::filesystem::path folder)
     : folder_(std::move(folder)),
-      state_(folder_.load()),
+      state_(folder_.load(&stamp_)),
       flashFile_(folder_.flashFile(), veltrion::flashmap::kFlashSize),
-      flash_(flashFile_.bytes()) {}
+      flash_(flashFile_.bytes()),
+      savedCounters_(state_.counters) {}
 
 bool Camera::presentLocked() const {
     return !detached_ && !state_.bus.powerLost && wallClockMs() >= state_.bus.absentUntilMs;
@@ -42,6 +40,8 @@ bool Camera::presentLocked() const {
 BusView Camera::busViewLocked() const {
     BusView view;
     view.present = presentLocked();
+    view.attached = !detached_ && !state_.bus.powerLost;
+    view.arrivalMs = state_.bus.absentUntilMs;
     view.bootLoader = state_.running.mode == RunMode::BootLoader;
     if (view.bootLoader) {
         view.vendorId = veltrion::kBootLoaderVendorId;
@@ -50,19 +50,42 @@ BusView Camera::busViewLocked() const {
         view.vendorId = state_.identity.vendorId;
         view.productId = state_.identity.productId;
         view.serial = state_.identity.serial;
+        view.friendlyName = state_.identity.friendlyName;
+        view.serialHidden = state_.identity.serialHidden;
     }
     return view;
 }
 
 void Camera::refreshLocked() {
     if (detached_ || openHandles_ > 0) return;
-    uint64_t stored = 0;
-    if (!folder_.storedRevision(stored) || stored == state_.revision) return;
+    FileStamp stamp;
+    CameraState stored;
     try {
-        state_ = folder_.load();
+        stored = folder_.load(&stamp);
     } catch (const SimError&) {
         // Keep what we have; the file may be mid-replacement by a broken writer.
+        return;
     }
+    if (stored.revision == state_.revision) {
+        stamp_ = stamp;
+        return;
+    }
+    adoptLocked(std::move(stored), stamp);
+}
+
+void Camera::adoptLocked(CameraState stored, const FileStamp& stamp) {
+    // Another process reset, replugged or cut the camera: what this process
+    // had open belongs to an enumeration that has ended.
+    if (!(stored.bus == state_.bus)) {
+        ++enumeration_;
+        latch_ = {};
+    }
+    // Keep what this process counted and has not saved yet.
+    const Counters stored_counters = stored.counters;
+    addCounted(stored.counters, state_.counters, savedCounters_);
+    state_ = std::move(stored);
+    savedCounters_ = stored_counters;
+    stamp_ = stamp;
 }
 
 BusView Camera::busView() {
@@ -105,6 +128,10 @@ void Camera::closeHandle() {
 int Camera::transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data) {
     std::lock_guard lock(mutex_);
     if (enumeration != enumeration_ || !presentLocked()) return veltrion::kUsbErrorNoDevice;
+    return transferLocked(setup, data);
+}
+
+int Camera::transferLocked(const SetupPacket& setup, uint8_t* data) {
     if (setup.length > 0 && data == nullptr) return veltrion::kUsbErrorInvalidParam;
     if (state_.timing.transferLatencyUs > 0)
         std::this_thread::sleep_for(std::chrono::microseconds(state_.timing.transferLatencyUs));
@@ -145,6 +172,7 @@ int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
     if ((setup.requestType & kTypeMask) != (vreq::kTypeIn & kTypeMask)) return veltrion::kUsbErrorPipe;
     switch (setup.request) {
         case vreq::kSystemLoaded: return handleSystemLoaded(setup, data);
+        case kFpgaLoadedRequest: return handleFpgaLoaded(setup, data);
         case vreq::kQuery: return handleQuery(setup, data);
         case vreq::kUsbReset: return handleReset(setup, data);
         case vreq::kFlashStatusSync:
@@ -190,34 +218,55 @@ void Camera::bootLocked() {
     state_.run.spiMode = false;
 }
 
-void Camera::leaveBusLocked(uint32_t reenumerationMs) {
+void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
     ++enumeration_;
+    latch_ = {};
     state_.run.streaming = false;  // the host's stream ends with the device
-    state_.bus.absentUntilMs = wallClockMs() + reenumerationMs;
+    const int64_t now = wallClockMs();
+    state_.bus.absentUntilMs = now + reenumerationMs;
+
+    const auto busDir = folder_.path().parent_path();
+    // A node still arriving leaves once it has arrived: a camera's events
+    // stay in the order of their due times.
+    if (before.attached)
+        appendBusEvent(busDir, nodeEvent(veltrion::HotplugEvent::Kind::Removal, name(), before,
+                                         std::max(now, before.arrivalMs)));
+    if (!state_.bus.powerLost)
+        appendBusEvent(busDir, nodeEvent(veltrion::HotplugEvent::Kind::Arrival, name(), busViewLocked(),
+                                         state_.bus.absentUntilMs));
 }
 
 void Camera::saveLocked() {
     if (detached_) return;
-    folder_.save(state_);
+    stamp_ = folder_.save(state_);
+    savedCounters_ = state_.counters;
+    lastSave_ = SteadyClock::now();
 }
 
 void Camera::powerCycle() {
     std::lock_guard lock(mutex_);
     if (detached_) throw SimError("camera '" + name() + "' was removed");
     refreshLocked();
+    const BusView before = busViewLocked();
     ++state_.counters.powerCycles;
     state_.bus.powerLost = false;
     state_.run.led = false;
     busyUntil_ = {};
     bootLocked();
-    leaveBusLocked(state_.timing.reenumerationMs);
+    leaveBusLocked(before, state_.timing.reenumerationMs);
     saveLocked();
 }
 
 void Camera::detach() {
     std::lock_guard lock(mutex_);
+    if (detached_) return;
+    const BusView before = busViewLocked();
     detached_ = true;
     ++enumeration_;
+    if (before.attached)
+        appendBusEvent(folder_.path().parent_path(),
+                       nodeEvent(veltrion::HotplugEvent::Kind::Removal, name(), before,
+                                 std::max(wallClockMs(), before.arrivalMs)));
 }
 
 void Camera::update(const std::function<void(CameraState&)>& change) {

@@ -4,6 +4,7 @@
 // flash and its persisted state. One object per camera folder and process
 // (see Registry); every handle and bus operation of the process shares it.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BusView.h"
 #include "CameraFolder.h"
 #include "CameraState.h"
 #include "MappedFile.h"
@@ -29,15 +31,6 @@ struct SetupPacket {
     uint16_t value = 0;
     uint16_t index = 0;
     uint16_t length = 0;
-};
-
-// What the bus shows of a camera right now.
-struct BusView {
-    bool present = false;
-    bool bootLoader = false;
-    uint16_t vendorId = 0;
-    uint16_t productId = 0;
-    std::string serial;  // empty in boot-loader mode
 };
 
 class Camera {
@@ -67,11 +60,26 @@ public:
     // Returns the bytes transferred or a negative veltrion::UsbError.
     int transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data);
 
-    // The camera's video function (its UVC capture node) in the given
-    // enumeration. Each returns 0 or a negative errno, as uvcvideo's ioctls
-    // do: -ENODEV once the camera has left the bus, -ENOENT for a selector
-    // or control the camera does not have, -EINVAL for a size that is not
-    // the control's length.
+    // The camera's video function (its UVC capture node). A source opened
+    // on it is bound to the enumeration it was opened in. Unlike a vendor
+    // handle, an open source does not keep the camera from picking up what
+    // other processes save; what the video function changes is saved at once
+    // when it is run state, settings or faults, and counters are saved at
+    // the latest on close (see settleVideoCallLocked).
+    // openVideoSource returns 0 or -ENODEV when no camera with this identity
+    // runs on the bus (the serial as the capture node shows it).
+    int openVideoSource(uint16_t vendorId, uint16_t productId, const std::string& serial, uint64_t& enumeration);
+    // True once the enumeration has ended or the camera's folder is gone.
+    bool videoSourceGone(uint64_t enumeration);
+    // Saves what the video function counted and not yet saved.
+    void closeVideoSource();
+
+    // Each returns 0 or a negative errno, as uvcvideo's ioctls do: -ENODEV
+    // once the camera has left the bus (or runs as its boot loader), -ENOENT
+    // for a selector the unit does not have, -ENOBUFS for a size that is not
+    // the control's length, -EIO when the camera stalls; -EINVAL for a
+    // standard control it does not offer, -EBUSY for a value while the
+    // control's automatic switch is on.
     int extensionUnitQuery(uint64_t enumeration, uint8_t selector, veltrion::XuQuery query, uint8_t* data,
                            uint16_t size);
     int videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id, veltrion::VideoControlRange& range);
@@ -100,6 +108,8 @@ public:
 private:
     using SteadyClock = std::chrono::steady_clock;
 
+    // One transfer with its latency, counters and faults; the lock is held.
+    int transferLocked(const SetupPacket& setup, uint8_t* data);
     // Hands a transfer to the handler of its kind; the lock is held.
     int dispatch(const SetupPacket& setup, uint8_t* data);
     // Requests, by concern (requests/*.cpp).
@@ -123,6 +133,8 @@ private:
     int handleSpiMode(const SetupPacket& setup, uint8_t* data);
     int handleLed(const SetupPacket& setup, uint8_t* data);
     int handleComponentChecksum(const SetupPacket& setup, uint8_t* data);
+    int handleFpgaLoaded(const SetupPacket& setup, uint8_t* data);
+    int handlePreset(const SetupPacket& setup, uint8_t* data);
     // Configuration block, registers, EEPROM and feature queries.
     int handleCalibration(const SetupPacket& setup, uint8_t* data);
     int handleRegister(const SetupPacket& setup, uint8_t* data);
@@ -140,14 +152,38 @@ private:
     bool eraseCutByPowerLoss();
     void losePower();
 
+    // The extension unit (requests/ExtensionUnit.cpp); the lock is held.
+    int extensionUnitLocked(uint8_t selector, veltrion::XuQuery query, uint8_t* data, uint16_t size);
+    // Runs a vendor request for the extension unit: 0, or -EIO when it
+    // fails or its reply brings fewer than `needed` bytes into `data`.
+    int runForExtensionUnit(const SetupPacket& setup, uint8_t* data, uint16_t needed);
+    // Runs the request of a 7-byte header and latches its reply.
+    int runLatchedRequest(std::span<const uint8_t> header);
+    // The standard controls (requests/VideoControls.cpp); the lock is held.
+    int videoControlSetLocked(veltrion::VideoControlId id, int32_t value);
+
+    // True when the video function of this enumeration is there to answer.
+    bool videoFunctionLocked(uint64_t enumeration) const;
+    // Picks up what another process saved, when the file changed since.
+    void syncVideoLocked();
+    // Saves after a video-function call: at once when anything but the
+    // counters changed, else when counters waited long enough.
+    void settleVideoCallLocked(const CameraState& before);
+
     bool presentLocked() const;
     BusView busViewLocked() const;
     void refreshLocked();
+    void adoptLocked(CameraState stored, const FileStamp& stamp);
     void bootLocked();
-    void leaveBusLocked(uint32_t reenumerationMs);
+    // Leaves the bus for re-enumeration, or for good after a power loss; the
+    // view is the camera's before it changed (for the bus's event log).
+    void leaveBusLocked(const BusView& before, uint32_t reenumerationMs);
     void saveLocked();
 
     CameraFolder folder_;
+    // camera.json as last read or written (before state_, which is loaded
+    // with it).
+    FileStamp stamp_;
     mutable std::mutex mutex_;
     CameraState state_;
     MappedFile flashFile_;
@@ -160,6 +196,20 @@ private:
     // The controller's system RAM while the boot loader runs; lost at reset
     // and power cycle, never persisted.
     std::vector<uint8_t> ram_;
+
+    // The counters camera.json holds.
+    Counters savedCounters_;
+    SteadyClock::time_point lastSave_{};
+
+    // The reply (or failure) of the last request the extension unit ran for
+    // a request header; consumed by the next read. Lost when the camera
+    // leaves the bus.
+    struct Latch {
+        bool held = false;
+        bool failed = false;
+        std::array<uint8_t, 256> reply{};
+    };
+    Latch latch_;
 };
 
 }  // namespace camsim

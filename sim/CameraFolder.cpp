@@ -1,5 +1,6 @@
 #include "CameraFolder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,10 +60,20 @@ bool CameraFolder::exists() const {
     return fs::is_regular_file(stateFile(), error);
 }
 
-CameraState CameraFolder::load() const {
+CameraState CameraFolder::load(FileStamp* stamp) const {
     if (!exists()) throw SimError("no camera named '" + name() + "'");
     const FileLock lock(lockFile(), FileLock::Mode::Shared);
-    return cameraStateFromJson(readWhole(stateFile()));
+    CameraState state = cameraStateFromJson(readWhole(stateFile()));
+    if (stamp) *stamp = this->stamp();
+    return state;
+}
+
+FileStamp CameraFolder::stamp() const {
+    struct stat info {};
+    if (::stat(stateFile().c_str(), &info) != 0) return {};
+    constexpr int64_t kNsPerSecond = 1'000'000'000;
+    return {static_cast<uint64_t>(info.st_ino), static_cast<int64_t>(info.st_size),
+            static_cast<int64_t>(info.st_ctim.tv_sec) * kNsPerSecond + info.st_ctim.tv_nsec};
 }
 
 bool CameraFolder::storedRevision(uint64_t& revision) const {
@@ -74,7 +85,7 @@ bool CameraFolder::storedRevision(uint64_t& revision) const {
     }
 }
 
-void CameraFolder::save(CameraState& state) const {
+FileStamp CameraFolder::save(CameraState& state) const {
     const FileLock lock(lockFile(), FileLock::Mode::Exclusive);
     uint64_t stored = 0;
     if (exists()) {
@@ -86,6 +97,7 @@ void CameraFolder::save(CameraState& state) const {
     }
     state.revision = std::max(stored, state.revision) + 1;
     writeState(*this, state);
+    return stamp();
 }
 
 void CameraFolder::create(CameraState& state, std::span<const uint8_t> flash) const {

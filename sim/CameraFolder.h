@@ -15,6 +15,16 @@ namespace camsim {
 
 constexpr uint32_t kEepromSize = 64 * 1024;
 
+// Which camera.json a folder holds: every save replaces the file, so a new
+// file number, size or change time tells that it changed, without reading it.
+struct FileStamp {
+    uint64_t inode = 0;
+    int64_t size = -1;
+    int64_t changeNs = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
 class CameraFolder {
 public:
     explicit CameraFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -31,14 +41,18 @@ public:
 
     bool exists() const;
 
-    // Reads camera.json under a shared lock; throws SimError.
-    CameraState load() const;
+    // Reads camera.json under a shared lock; throws SimError. The stamp, when
+    // asked for, is the file's as read.
+    CameraState load(FileStamp* stamp = nullptr) const;
+    // camera.json's stamp now; a default stamp when it cannot be read.
+    FileStamp stamp() const;
     // The revision stored in camera.json, or nothing when it cannot be read.
     bool storedRevision(uint64_t& revision) const;
     // Writes camera.json under an exclusive lock through a temporary file and
     // a rename, so a reader sees the old or the new file, never a mix. Bumps
-    // the state's revision past the stored one. Throws SimError.
-    void save(CameraState& state) const;
+    // the state's revision past the stored one. Throws SimError. Returns the
+    // stamp of the file written.
+    FileStamp save(CameraState& state) const;
 
     // Makes the folder with the given flash contents, an erased EEPROM and the
     // state; camera.json comes last, so the camera appears complete. Throws

@@ -17,6 +17,11 @@ struct Identity {
     std::string serial;
     std::string friendlyName;
     std::string model;  // model description of the identity table
+    // The capture node's USB parent gives no serial number (the vendor
+    // channel still reads it from the string descriptor).
+    bool serialHidden = false;
+
+    bool operator==(const Identity&) const = default;
 };
 
 enum class SystemLoadedOverride { Auto, Off, On };
@@ -29,6 +34,21 @@ struct RunState {
     bool spiMode = false;  // the flash is handed to the host
     bool led = false;
     std::array<float, 3> sensorTempC = {41.0f, 42.5f, 40.0f};  // what each image sensor measures
+    int32_t lastPreset = -1;  // the last preset word the camera accepted, -1 for none
+
+    bool operator==(const RunState&) const = default;
+};
+
+// The video function's own state: the run-time switches of the extension
+// unit and the standard controls (by control name; a missing one holds its
+// default).
+struct VideoState {
+    bool ready = true;  // the run-time switches can be used
+    bool framing = false;
+    bool enhancement = false;
+    std::map<std::string, int32_t> controls;
+
+    bool operator==(const VideoState&) const = default;
 };
 
 enum class RunMode { Camera, BootLoader };
@@ -37,6 +57,8 @@ enum class Fx3Source { Main, Backup, Ram, None };  // Ram: downloaded through th
 struct ComponentState {
     bool valid = false;
     std::string version;  // empty when the image carries none
+
+    bool operator==(const ComponentState&) const = default;
 };
 
 // What the camera booted at its last power-on or reset. Versions reported
@@ -50,6 +72,7 @@ struct RunningFirmware {
     ComponentState audio;
 
     bool allValid() const { return fx3.valid && fpga.valid && isp.valid && audio.valid; }
+    bool operator==(const RunningFirmware&) const = default;
 };
 
 // Durations the camera takes; all zero gives instant answers for tests.
@@ -61,6 +84,8 @@ struct TimingModel {
     uint32_t erase32kUs = 0;
     uint32_t erase64kUs = 0;
     uint32_t reenumerationMs = 0;
+
+    bool operator==(const TimingModel&) const = default;
 };
 
 struct Faults {
@@ -74,6 +99,10 @@ struct Faults {
     uint32_t powerLossDuringErase = 0;  // power fails during the N-th erase from now
     std::map<uint8_t, uint32_t> failNext;  // request code -> transfers still to fail
     std::map<uint8_t, uint32_t> shortReply;  // request code -> IN replies still to cut short
+    uint32_t xuStallMs = 0;      // every extension-unit call answers this much later
+    uint32_t xuVanishAfter = 0;  // the camera leaves the bus during the N-th extension-unit call from now
+
+    bool operator==(const Faults&) const = default;
 };
 
 struct Counters {
@@ -85,11 +114,31 @@ struct Counters {
     uint64_t sectorsErased64k = 0;
     uint64_t statusPolls = 0;
     std::array<uint64_t, 256> transfers{};  // by request code
+    uint64_t xuCalls = 0;        // extension-unit queries that reached the camera
+    uint64_t controlWrites = 0;  // standard controls set
+
+    bool operator==(const Counters&) const = default;
 };
+
+// Adds what `now` counted beyond `base` to `into`.
+inline void addCounted(Counters& into, const Counters& now, const Counters& base) {
+    into.resets += now.resets - base.resets;
+    into.powerCycles += now.powerCycles - base.powerCycles;
+    into.pagesProgrammed += now.pagesProgrammed - base.pagesProgrammed;
+    into.sectorsErased4k += now.sectorsErased4k - base.sectorsErased4k;
+    into.sectorsErased32k += now.sectorsErased32k - base.sectorsErased32k;
+    into.sectorsErased64k += now.sectorsErased64k - base.sectorsErased64k;
+    into.statusPolls += now.statusPolls - base.statusPolls;
+    for (size_t i = 0; i < into.transfers.size(); ++i) into.transfers[i] += now.transfers[i] - base.transfers[i];
+    into.xuCalls += now.xuCalls - base.xuCalls;
+    into.controlWrites += now.controlWrites - base.controlWrites;
+}
 
 struct BusPresence {
     int64_t absentUntilMs = 0;  // wall clock (ms since the epoch) until re-enumeration ends
     bool powerLost = false;     // off the bus until it is plugged in again
+
+    bool operator==(const BusPresence&) const = default;
 };
 
 struct CameraState {
@@ -101,6 +150,14 @@ struct CameraState {
     Faults faults;
     Counters counters;
     BusPresence bus;
+    VideoState video;
 };
+
+// Equal in everything but the counters and the revision: what a change of
+// run state, settings or faults shows up in.
+inline bool sameExceptCounters(const CameraState& a, const CameraState& b) {
+    return a.identity == b.identity && a.run == b.run && a.running == b.running && a.timing == b.timing &&
+           a.faults == b.faults && a.bus == b.bus && a.video == b.video;
+}
 
 }  // namespace camsim

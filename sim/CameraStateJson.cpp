@@ -2,6 +2,8 @@
 
 #include <jansson.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -31,6 +33,17 @@ constexpr const char* kProductId = "pid";
 constexpr const char* kSerial = "serial";
 constexpr const char* kFriendlyName = "friendly-name";
 constexpr const char* kModel = "model";
+constexpr const char* kSerialHidden = "serial-hidden";
+constexpr const char* kLastPreset = "last-preset";
+constexpr const char* kVideo = "video";
+constexpr const char* kReady = "ready";
+constexpr const char* kFraming = "framing";
+constexpr const char* kEnhancement = "enhancement";
+constexpr const char* kControls = "controls";
+constexpr const char* kXuStall = "xu-stall-ms";
+constexpr const char* kXuVanishAfter = "xu-vanish-after";
+constexpr const char* kXuCalls = "xu-calls";
+constexpr const char* kControlWrites = "control-writes";
 constexpr const char* kState = "state";
 constexpr const char* kUsbType = "usb-type";
 constexpr const char* kExternalPower = "ext-power";
@@ -208,6 +221,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setText(identity, key::kSerial, state.identity.serial);
     setText(identity, key::kFriendlyName, state.identity.friendlyName);
     setText(identity, key::kModel, state.identity.model);
+    setBool(identity, key::kSerialHidden, state.identity.serialHidden);
 
     json_t* run = addObject(root.get(), key::kState);
     setInt(run, key::kUsbType, state.run.usbType);
@@ -217,6 +231,14 @@ std::string cameraStateToJson(const CameraState& state) {
     setBool(run, key::kSpiMode, state.run.spiMode);
     setBool(run, key::kLed, state.run.led);
     setText(run, key::kSensorTemp, formatSensorTemperatures(state.run.sensorTempC));
+    setInt(run, key::kLastPreset, state.run.lastPreset);
+
+    json_t* video = addObject(root.get(), key::kVideo);
+    setBool(video, key::kReady, state.video.ready);
+    setBool(video, key::kFraming, state.video.framing);
+    setBool(video, key::kEnhancement, state.video.enhancement);
+    json_t* controls = addObject(video, key::kControls);
+    for (const auto& [name, value] : state.video.controls) setInt(controls, name.c_str(), value);
 
     json_t* running = addObject(root.get(), key::kRunning);
     setText(running, key::kMode, state.running.mode == RunMode::Camera ? "camera" : "boot-loader");
@@ -244,6 +266,8 @@ std::string cameraStateToJson(const CameraState& state) {
     setBool(faults, key::kRamReadbackCorrupt, state.faults.ramReadbackCorrupt);
     setInt(faults, key::kPowerLossAfterPages, state.faults.powerLossAfterPages);
     setInt(faults, key::kPowerLossDuringErase, state.faults.powerLossDuringErase);
+    setInt(faults, key::kXuStall, state.faults.xuStallMs);
+    setInt(faults, key::kXuVanishAfter, state.faults.xuVanishAfter);
     json_t* failNext = addObject(faults, key::kFailNext);
     for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
     json_t* shortReply = addObject(faults, key::kShortReply);
@@ -257,6 +281,8 @@ std::string cameraStateToJson(const CameraState& state) {
     setInt(counters, key::kSectorsErased32k, static_cast<int64_t>(state.counters.sectorsErased32k));
     setInt(counters, key::kSectorsErased64k, static_cast<int64_t>(state.counters.sectorsErased64k));
     setInt(counters, key::kStatusPolls, static_cast<int64_t>(state.counters.statusPolls));
+    setInt(counters, key::kXuCalls, static_cast<int64_t>(state.counters.xuCalls));
+    setInt(counters, key::kControlWrites, static_cast<int64_t>(state.counters.controlWrites));
     json_t* transfers = addObject(counters, key::kTransfers);
     for (size_t request = 0; request < state.counters.transfers.size(); ++request)
         if (state.counters.transfers[request] != 0)
@@ -287,6 +313,7 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.identity.serial = identity.text(key::kSerial, "");
     state.identity.friendlyName = identity.text(key::kFriendlyName, "");
     state.identity.model = identity.text(key::kModel, "");
+    state.identity.serialHidden = identity.boolean(key::kSerialHidden, false);
 
     const Reader run = top.child(key::kState);
     state.run.usbType = static_cast<int>(run.integer(key::kUsbType, state.run.usbType));
@@ -300,6 +327,21 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.run.led = run.boolean(key::kLed, false);
     if (const auto temperatures = parseSensorTemperatures(run.text(key::kSensorTemp, "")))
         state.run.sensorTempC = *temperatures;
+    state.run.lastPreset = static_cast<int32_t>(std::clamp<int64_t>(run.integer(key::kLastPreset, -1), -1, UINT16_MAX));
+
+    const Reader video = top.child(key::kVideo);
+    state.video.ready = video.boolean(key::kReady, true);
+    state.video.framing = video.boolean(key::kFraming, false);
+    state.video.enhancement = video.boolean(key::kEnhancement, false);
+    if (const Reader controls = video.child(key::kControls); controls.raw()) {
+        const char* name = nullptr;
+        json_t* value = nullptr;
+        json_object_foreach(controls.raw(), name, value) {
+            if (json_is_integer(value))
+                state.video.controls[name] = static_cast<int32_t>(
+                    std::clamp<json_int_t>(json_integer_value(value), INT32_MIN, INT32_MAX));
+        }
+    }
 
     const Reader running = top.child(key::kRunning);
     state.running.mode = running.text(key::kMode, "") == "camera" ? RunMode::Camera : RunMode::BootLoader;
@@ -331,6 +373,8 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.faults.ramReadbackCorrupt = faults.boolean(key::kRamReadbackCorrupt, false);
     state.faults.powerLossAfterPages = nonNegative(faults, key::kPowerLossAfterPages);
     state.faults.powerLossDuringErase = nonNegative(faults, key::kPowerLossDuringErase);
+    state.faults.xuStallMs = nonNegative(faults, key::kXuStall);
+    state.faults.xuVanishAfter = nonNegative(faults, key::kXuVanishAfter);
     state.faults.failNext = requestCounts(faults, key::kFailNext);
     state.faults.shortReply = requestCounts(faults, key::kShortReply);
 
@@ -342,6 +386,8 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.counters.sectorsErased32k = counter(counters, key::kSectorsErased32k);
     state.counters.sectorsErased64k = counter(counters, key::kSectorsErased64k);
     state.counters.statusPolls = counter(counters, key::kStatusPolls);
+    state.counters.xuCalls = counter(counters, key::kXuCalls);
+    state.counters.controlWrites = counter(counters, key::kControlWrites);
     const Reader transfers = counters.child(key::kTransfers);
     if (transfers.raw()) {
         const char* name = nullptr;

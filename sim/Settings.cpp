@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -7,6 +8,7 @@
 #include "SensorTemperature.h"
 #include "SimError.h"
 #include "Timing.h"
+#include "VideoControls.h"
 
 namespace camsim {
 
@@ -56,15 +58,49 @@ void applyRequestCount(std::map<uint8_t, uint32_t>& counts, const std::string& k
         counts[static_cast<uint8_t>(code)] = static_cast<uint32_t>(count);
 }
 
+constexpr const char* kControlPrefix = "control-";
+// The longest an extension-unit call may be made to wait.
+constexpr unsigned long long kMaxXuStallMs = 60'000;
+constexpr size_t kMaxFriendlyName = 255;
+
+// A friendly name goes into event-log lines and capture-node listings: one
+// line of printable text.
+std::string friendlyName(const std::string& value) {
+    const bool printable = std::all_of(value.begin(), value.end(), [](unsigned char c) { return c >= 0x20 && c != 0x7F; });
+    if (value.empty() || value.size() > kMaxFriendlyName || !printable)
+        throw SimError("bad value '" + value + "' for friendly-name (1.." + std::to_string(kMaxFriendlyName) +
+                       " printable characters)");
+    return value;
+}
+
+// control-NAME V: a value inside the control's range (not fitted to its
+// step: the camera fits what it is given when it is read).
+void applyControl(CameraState& state, const std::string& key, const std::string& value) {
+    const VideoControlSpec* spec = findVideoControl(key.substr(std::string(kControlPrefix).size()));
+    if (!spec) throw SimError("unknown key '" + key + "'");
+    errno = 0;
+    char* end = nullptr;
+    const long long parsed = std::strtoll(value.c_str(), &end, 10);
+    if (value.empty() || errno != 0 || *end != '\0' || parsed < spec->range.minimum || parsed > spec->range.maximum)
+        throw SimError("bad value '" + value + "' for " + key + " (expected " + std::to_string(spec->range.minimum) +
+                       ".." + std::to_string(spec->range.maximum) + ")");
+    state.video.controls[spec->name] = static_cast<int32_t>(parsed);
+}
+
 }  // namespace
 
 std::vector<std::string> settingKeys() {
-    return {"streaming", "usb-type", "ext-power", "system-loaded", "timing", "sensor-temp"};
+    std::vector<std::string> keys = {"streaming",  "usb-type", "ext-power",   "system-loaded", "timing",
+                                     "sensor-temp", "xu-ready", "framing",    "enhancement",   "friendly-name",
+                                     "serial-hidden"};
+    for (const VideoControlSpec& spec : videoControlSpecs()) keys.push_back(kControlPrefix + std::string(spec.name));
+    return keys;
 }
 
 std::vector<std::string> faultKeys() {
-    return {"refuse-df", "refuse-c1", "refuse-checksum", "checksum-inconsistent", "busy-stuck",
-            "power-loss-after-pages", "fail-next", "ram-readback-corrupt", "short-reply"};
+    return {"refuse-df",   "refuse-c1",           "refuse-checksum", "checksum-inconsistent",
+            "busy-stuck",  "power-loss-after-pages", "fail-next",   "ram-readback-corrupt",
+            "short-reply", "xu-stall-ms",         "xu-vanish-after"};
 }
 
 void applySetting(CameraState& state, const std::string& key, const std::string& value) {
@@ -88,6 +124,18 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         if (!temperatures)
             throw SimError("bad value '" + value + "' for sensor-temp (expected T or T0,T1,T2 in -40..125)");
         state.run.sensorTempC = *temperatures;
+    } else if (key == "xu-ready") {
+        state.video.ready = flag(key, value);
+    } else if (key == "framing") {
+        state.video.framing = flag(key, value);
+    } else if (key == "enhancement") {
+        state.video.enhancement = flag(key, value);
+    } else if (key == "friendly-name") {
+        state.identity.friendlyName = friendlyName(value);
+    } else if (key == "serial-hidden") {
+        state.identity.serialHidden = flag(key, value);
+    } else if (key.rfind(kControlPrefix, 0) == 0) {
+        applyControl(state, key, value);
     } else {
         throw SimError("unknown key '" + key + "'");
     }
@@ -117,6 +165,10 @@ void applyFault(CameraState& state, const std::string& key, const std::string& v
         applyRequestCount(faults.shortReply, key, value);
     } else if (key == "ram-readback-corrupt") {
         faults.ramReadbackCorrupt = flag(key, value);
+    } else if (key == "xu-stall-ms") {
+        faults.xuStallMs = static_cast<uint32_t>(number(key, value, 0, kMaxXuStallMs));
+    } else if (key == "xu-vanish-after") {
+        faults.xuVanishAfter = static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
     } else {
         throw SimError("unknown fault '" + key + "'");
     }

@@ -12,12 +12,16 @@
 namespace camsim {
 
 // streaming 0|1, usb-type 1..3, ext-power 0|1, system-loaded auto|0|1,
-// timing zero|realistic, sensor-temp T or T0,T1,T2 (degrees Celsius).
+// timing zero|realistic, sensor-temp T or T0,T1,T2 (degrees Celsius),
+// xu-ready, framing, enhancement, serial-hidden 0|1, friendly-name TEXT,
+// control-NAME V (a standard control inside its range).
 void applySetting(CameraState& state, const std::string& key, const std::string& value);
 
 // refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent, busy-stuck
 // 0|1; power-loss-after-pages N; fail-next REQ:N and short-reply REQ:N (REQ
-// in hex), or 0 for none.
+// in hex), or 0 for none; xu-stall-ms N (every extension-unit call answers
+// N ms late), xu-vanish-after N (the camera leaves the bus in the N-th
+// extension-unit call from now).
 void applyFault(CameraState& state, const std::string& key, const std::string& value);
 
 std::vector<std::string> settingKeys();

@@ -54,7 +54,11 @@ std::string simDevicePath(const std::string& name, uint16_t vendorId, uint16_t p
 }
 
 bool parseSimDevicePath(const std::string& path, std::string& name, uint16_t& vendorId, uint16_t& productId) {
-    const std::string scheme = kSimPathScheme;
+    return parseSimPath(kSimPathScheme, path, name, vendorId, productId);
+}
+
+bool parseSimPath(const std::string& scheme, const std::string& path, std::string& name, uint16_t& vendorId,
+                  uint16_t& productId) {
     if (path.compare(0, scheme.size(), scheme) != 0) return false;
     const size_t nameEnd = path.find(':', scheme.size());
     if (nameEnd == std::string::npos || nameEnd == scheme.size()) return false;

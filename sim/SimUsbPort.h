@@ -36,5 +36,8 @@ std::string simDevicePath(const std::string& name, uint16_t vendorId, uint16_t p
 // Splits a simulated path into camera name, vendor and product id; false when
 // it is not one.
 bool parseSimDevicePath(const std::string& path, std::string& name, uint16_t& vendorId, uint16_t& productId);
+// The same for a path of another scheme of the bus ("simv:" capture links).
+bool parseSimPath(const std::string& scheme, const std::string& path, std::string& name, uint16_t& vendorId,
+                  uint16_t& productId);
 
 }  // namespace camsim

@@ -66,10 +66,11 @@ int Camera::handleRamStart(uint32_t entryPoint) {
     const size_t entryOffset = entryPoint - kRamBase;
     const size_t markerAt = insideRam(entryPoint, 1) ? ram.substr(0, entryOffset + kMarkerSearchWindow).find(marker)
                                                      : std::string_view::npos;
+    const BusView before = busViewLocked();
     if (markerAt == std::string_view::npos) {
         ram_.clear();
         state_.bus.powerLost = true;
-        leaveBusLocked(0);
+        leaveBusLocked(before, 0);
         saveLocked();
         return 0;
     }
@@ -85,7 +86,7 @@ int Camera::handleRamStart(uint32_t entryPoint) {
     state_.running = running;
     state_.run.spiMode = false;
     ram_.clear();
-    leaveBusLocked(state_.timing.reenumerationMs);
+    leaveBusLocked(before, state_.timing.reenumerationMs);
     saveLocked();
     return 0;
 }

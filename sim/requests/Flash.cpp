@@ -146,11 +146,12 @@ bool Camera::eraseCutByPowerLoss() {
 void Camera::losePower() {
     // The power fails: the fault is spent, and the camera is off the bus
     // until it is plugged in again.
+    const BusView before = busViewLocked();
     state_.bus.powerLost = true;
     state_.run.spiMode = false;
     state_.run.led = false;
     busyUntil_ = {};
-    leaveBusLocked(0);
+    leaveBusLocked(before, 0);
     saveLocked();
 }
 

@@ -1,5 +1,6 @@
 // System requests of the running firmware: whether its subsystems loaded,
-// the version block, USB type, external power, streaming state, and reset.
+// whether the FPGA loaded, the version block, USB type, external power,
+// streaming state, and reset.
 
 #include <array>
 
@@ -46,9 +47,15 @@ int Camera::handleSystemLoaded(const SetupPacket& setup, uint8_t* data) {
     return replyIn(setup, data, reply);
 }
 
+int Camera::handleFpgaLoaded(const SetupPacket& setup, uint8_t* data) {
+    const uint8_t reply[1] = {static_cast<uint8_t>(state_.running.fpga.valid ? 1 : 0)};
+    return replyIn(setup, data, reply);
+}
+
 int Camera::handleQuery(const SetupPacket& setup, uint8_t* data) {
     switch (setup.index) {
         case vreq::kQueryVersions: return handleVersionBlock(setup, data);
+        case vreq::kQueryPreset: return handlePreset(setup, data);
         case vreq::kQueryUsbType: {
             const uint8_t reply[1] = {static_cast<uint8_t>(state_.run.usbType)};
             return replyIn(setup, data, reply);
@@ -82,10 +89,11 @@ int Camera::handleReset(const SetupPacket& setup, uint8_t* data) {
     // Answer first, then drop off the bus and boot again from flash.
     const int result = acknowledge(setup, data);
     if (result < 0) return result;
+    const BusView before = busViewLocked();
     ++state_.counters.resets;
     busyUntil_ = {};
     bootLocked();
-    leaveBusLocked(state_.timing.reenumerationMs);
+    leaveBusLocked(before, state_.timing.reenumerationMs);
     saveLocked();
     return result;
 }

@@ -1,0 +1,54 @@
+// The standard controls of the video function: ranges, current values and
+// settings, with the V4L2 rules for values off the range or the step and for
+// a control whose automatic switch is on.
+
+#include <cerrno>
+
+#include "Camera.h"
+#include "VideoControls.h"
+
+namespace camsim {
+
+int Camera::videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id, veltrion::VideoControlRange& range) {
+    std::lock_guard lock(mutex_);
+    syncVideoLocked();
+    if (!videoFunctionLocked(enumeration)) return -ENODEV;
+    const VideoControlSpec* spec = findVideoControl(id);
+    if (!spec) return -EINVAL;
+    range = spec->range;
+    return 0;
+}
+
+int Camera::videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, int32_t& value) {
+    std::lock_guard lock(mutex_);
+    syncVideoLocked();
+    if (!videoFunctionLocked(enumeration)) return -ENODEV;
+    const VideoControlSpec* spec = findVideoControl(id);
+    if (!spec) return -EINVAL;
+    value = videoControlValue(state_.video, *spec);
+    return 0;
+}
+
+int Camera::videoControlSet(uint64_t enumeration, veltrion::VideoControlId id, int32_t value) {
+    std::lock_guard lock(mutex_);
+    syncVideoLocked();
+    if (!videoFunctionLocked(enumeration)) return -ENODEV;
+    const CameraState before = state_;
+    const int result = videoControlSetLocked(id, value);
+    settleVideoCallLocked(before);
+    return result;
+}
+
+int Camera::videoControlSetLocked(veltrion::VideoControlId id, int32_t value) {
+    const VideoControlSpec* spec = findVideoControl(id);
+    if (!spec) return -EINVAL;
+    if (spec->automaticSwitch) {
+        const VideoControlSpec* automatic = findVideoControl(*spec->automaticSwitch);
+        if (automatic && videoControlValue(state_.video, *automatic) != 0) return -EBUSY;
+    }
+    state_.video.controls[spec->name] = fitToRange(spec->range, value);
+    ++state_.counters.controlWrites;
+    return 0;
+}
+
+}  // namespace camsim
