@@ -16,17 +16,23 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: veltrion-sim [--dir DIR] COMMAND\n"
-    "  add NAME [--pid HEX4] [--serial TEXT] [--blank]\n"
+    "  add NAME [--pid HEX4] [--vid HEX4] [--serial TEXT] [--blank]\n"
     "  list\n"
     "  remove NAME\n"
     "  replug NAME\n"
     "  stats NAME\n"
+    "  events                 (the bus's hot-plug log: due time in ms, add|remove, path, name)\n"
     "  set NAME KEY VALUE     (streaming 0|1, usb-type N, ext-power N, system-loaded auto|0|1,\n"
-    "                          timing zero|realistic, sensor-temp T|T0,T1,T2)\n"
+    "                          timing zero|realistic, sensor-temp T|T0,T1,T2, xu-ready 0|1,\n"
+    "                          framing 0|1, enhancement 0|1, friendly-name TEXT, serial-hidden 0|1,\n"
+    "                          control-NAME V for brightness, contrast, hue, saturation, sharpness,\n"
+    "                          gamma, white-balance, backlight-compensation, gain,\n"
+    "                          white-balance-auto, hue-auto, pan, tilt, zoom)\n"
     "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
     "                          busy-stuck, ram-readback-corrupt 0|1; power-loss-after-pages N;\n"
     "                          short-reply REQ:N (the next N IN replies to REQ come short);\n"
-    "                          power-loss-during-erase N; fail-next REQ:N)\n"
+    "                          power-loss-during-erase N; fail-next REQ:N; xu-stall-ms N;\n"
+    "                          xu-vanish-after N)\n"
     "  make-firmware --group V2G|V2sG|V3G --out DIR [--fx3 VER] [--fpga VER] [--audio VER]\n"
     "                [--isp VER] [--bootloader VER] [--backup-fx3 VER] [--fpga-size BYTES]\n"
     "                [--lut SERIAL]...   (component files for -c; prints the -c arguments)\n"
@@ -40,12 +46,12 @@ public:
     using SimError::SimError;
 };
 
-uint16_t parsePid(const std::string& text) {
+uint16_t parseId(const std::string& text, const char* what) {
     std::string digits = text;
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.erase(0, 2);
     if (digits.size() != 4 ||
         !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c) != 0; }))
-        throw SimError("bad pid '" + text + "' (four hex digits)");
+        throw SimError(std::string("bad ") + what + " '" + text + "' (four hex digits)");
     return static_cast<uint16_t>(std::strtoul(digits.c_str(), nullptr, 16));
 }
 
@@ -60,7 +66,9 @@ void add(Bus& bus, const std::vector<std::string>& args) {
         if (args[i] == "--blank") {
             options.blank = true;
         } else if (args[i] == "--pid" && i + 1 < args.size()) {
-            options.productId = parsePid(args[++i]);
+            options.productId = parseId(args[++i], "pid");
+        } else if (args[i] == "--vid" && i + 1 < args.size()) {
+            options.vendorId = parseId(args[++i], "vid");
         } else if (args[i] == "--serial" && i + 1 < args.size()) {
             options.serial = args[++i];
             if (options.serial.empty()) throw SimError("bad serial '' (12 letters or digits)");
@@ -131,6 +139,9 @@ int runTool(const std::vector<std::string>& argsIn, const std::string& defaultDi
         } else if (command == "stats") {
             expectCount(args, 2, command);
             stats(bus, args[1], out);
+        } else if (command == "events") {
+            expectCount(args, 1, command);
+            out << bus.eventLog();
         } else if (command == "set") {
             expectCount(args, 4, command);
             bus.set(args[1], args[2], args[3]);
