@@ -52,7 +52,7 @@ TEST_F(BootTest, DamagedMainFirmwareFallsBackToTheBackup) {
 }
 
 TEST_F(BootTest, WithoutABootableChainTheRomBootLoaderEnumerates) {
-    bus->add("blank", AddOptions{0x0003, "", true});
+    bus->add("blank", AddOptions{0x0003, "", true, {}});
     bus->add("nofx3");
     corrupt("nofx3", kFx3Address + 1000);
     corrupt("nofx3", kBackupFx3Address + 1000);

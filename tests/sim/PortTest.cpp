@@ -101,7 +101,7 @@ TEST_F(PortTest, DeviceAndStringDescriptors) {
 }
 
 TEST_F(PortTest, BootLoaderDescriptorsHaveNoSerial) {
-    bus->add("cam0", AddOptions{0x0003, "", true});
+    bus->add("cam0", AddOptions{0x0003, "", true, {}});
     auto handle = open("cam0");
     const auto device = deviceDescriptor(*handle);
     ASSERT_EQ(device.size(), 18u);

@@ -55,6 +55,11 @@ TEST_F(ToolTest, BadInputGivesOneLineAndStatusOne) {
         {{"set", "cam0", "timing", "slow"}, "bad value 'slow' for timing"},
         {{"fault", "cam0", "refuse-everything", "1"}, "unknown fault"},
         {{"fault", "cam0", "fail-next", "c2"}, "bad value 'c2' for fail-next"},
+        {{"set", "cam0", "friendly-name", "two\nlines"}, "bad value"},
+        {{"set", "cam0", "control-zoom", "501"}, "bad value '501' for control-zoom (expected 100..500)"},
+        {{"set", "cam0", "control-colour", "1"}, "unknown key 'control-colour'"},
+        {{"fault", "cam0", "xu-stall-ms", "60001"}, "bad value"},
+        {{"add", "x", "--vid", "12"}, "bad vid"},
         {{"frobnicate"}, "unknown command"},
         {{"remove"}, "wrong number of arguments"},
         {{}, "no command"},
@@ -88,6 +93,24 @@ TEST_F(ToolTest, SetAndFaultReachTheCamera) {
     EXPECT_EQ(bus->state("cam0").faults.failNext.count(0xC2), 0u);
     ASSERT_EQ(run({"fault", "cam0", "fail-next", "0"}), kToolOk);
     EXPECT_TRUE(bus->state("cam0").faults.failNext.empty());
+}
+
+TEST_F(ToolTest, VideoSettingsForeignCamerasAndTheEventLog) {
+    ASSERT_EQ(run({"add", "cam0", "--vid", "046d", "--pid", "0825"}), kToolOk) << err.str();
+    ASSERT_EQ(run({"set", "cam0", "friendly-name", "Room Camera"}), kToolOk);
+    ASSERT_EQ(run({"set", "cam0", "control-pan", "-7200"}), kToolOk);
+    ASSERT_EQ(run({"set", "cam0", "framing", "1"}), kToolOk);
+    ASSERT_EQ(run({"fault", "cam0", "xu-vanish-after", "3"}), kToolOk);
+    const auto state = bus->state("cam0");
+    EXPECT_EQ(state.identity.vendorId, 0x046d);
+    EXPECT_EQ(state.video.controls.at("pan"), -7200);
+    EXPECT_TRUE(state.video.framing);
+    EXPECT_EQ(state.faults.xuVanishAfter, 3u);
+    ASSERT_EQ(run({"replug", "cam0"}), kToolOk);
+    ASSERT_EQ(run({"events"}), kToolOk);
+    const std::string link = "simv:cam0:vid_046d&pid_0825:" + state.identity.serial;
+    EXPECT_NE(out.str().find("\tadd\t" + link + "\tcam0\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\tremove\t" + link + "\tRoom Camera\n"), std::string::npos) << out.str();
 }
 
 }  // namespace
