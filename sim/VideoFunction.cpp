@@ -33,7 +33,15 @@ bool Camera::videoFunctionLocked(uint64_t enumeration) const {
 
 void Camera::syncVideoLocked() {
     if (detached_ || openHandles_ > 0) return;  // a vendor handle's work is saved at its close
-    if (folder_.stamp() == stamp_) return;
+    const FileStamp now = folder_.stamp();
+    if (now == stamp_) return;
+    if (now == FileStamp{}) {
+        // camera.json is only ever replaced, never missing: another process
+        // removed the camera.
+        detached_ = true;
+        ++enumeration_;
+        return;
+    }
     refreshLocked();
 }
 

@@ -36,9 +36,8 @@ protected:
         }
         return events;
     }
-    void slowReenumeration(const std::string& name) {
-        bus->state(name);
-        acquireCamera(dir / name)->update([](CameraState& state) { state.timing.reenumerationMs = kReenumerationMs; });
+    void slowReenumeration(const std::string& name, uint32_t ms = kReenumerationMs) {
+        acquireCamera(dir / name)->update([ms](CameraState& state) { state.timing.reenumerationMs = ms; });
     }
 };
 
@@ -81,7 +80,7 @@ TEST_F(HotplugTest, BusChangesLogRemovalsNowAndArrivalsWhenReenumerated) {
 TEST_F(HotplugTest, PortHandsOutDueEventsOnceAndNoneFromBeforeItStarted) {
     bus->add("cam0");
     bus->add("cam1");
-    slowReenumeration("cam0");
+    slowReenumeration("cam0", 1000);
     bus->replug("cam0");  // removal now, arrival still to come
     SimHotplugPort monitor(dir);
     EXPECT_EQ(monitor.sourceName(), "simulator");
@@ -89,17 +88,18 @@ TEST_F(HotplugTest, PortHandsOutDueEventsOnceAndNoneFromBeforeItStarted) {
     monitor.takeEvents(events);
     EXPECT_TRUE(events.empty());
 
-    bus->fault("cam1", "power-loss-after-pages", "0");
     bus->fault("cam1", "xu-vanish-after", "1");
     auto cam1 = source("cam1");
     EXPECT_EQ(getByte(*cam1, xu::kReady), -ENODEV);
-    events = take(monitor, 2);
-    ASSERT_EQ(events.size(), 2u);
-    // cam1's removal came now; cam0's arrival when its re-enumeration ended.
+    // cam1's removal comes now, before cam0's arrival logged earlier but due later.
+    events = take(monitor, 1);
+    ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, Kind::Removal);
     EXPECT_EQ(events[0].devicePath.rfind("simv:cam1:", 0), 0u);
-    EXPECT_EQ(events[1].kind, Kind::Arrival);
-    EXPECT_EQ(events[1].devicePath, link("cam0"));
+    events = take(monitor, 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, Kind::Arrival);
+    EXPECT_EQ(events[0].devicePath, link("cam0"));
     events.clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     monitor.takeEvents(events);

@@ -276,6 +276,10 @@ TEST_F(VideoTest, OpenSourceSharesStateWithOtherProcesses) {
     EXPECT_EQ(stored.counters.xuCalls, 3u);
     EXPECT_EQ(stored.counters.powerCycles, 1u);
     EXPECT_TRUE(stored.video.framing);
+
+    cam = source("cam0");
+    std::filesystem::remove_all(dir / "cam0");  // another process removed it
+    EXPECT_EQ(getByte(*cam, xu::kReady), -ENODEV);
 }
 
 }  // namespace
