@@ -81,10 +81,10 @@ void Camera::adoptLocked(CameraState stored, const FileStamp& stamp) {
         latch_ = {};
     }
     // Keep what this process counted and has not saved yet.
-    const Counters stored_counters = stored.counters;
+    const Counters storedCounters = stored.counters;
     addCounted(stored.counters, state_.counters, savedCounters_);
     state_ = std::move(stored);
-    savedCounters_ = stored_counters;
+    savedCounters_ = storedCounters;
     stamp_ = stamp;
 }
 
