@@ -1,7 +1,6 @@
 #include "ConfigDescriptor.h"
 
-#include <array>
-
+#include "Camera.h"
 #include "base/ByteLayout.h"
 
 namespace veltrion::realports {
@@ -44,40 +43,9 @@ constexpr uint8_t kClassVideo = 0x0E;
 constexpr uint8_t kSubClassVideoControl = 0x01;
 constexpr uint8_t kSubClassVideoStreaming = 0x02;
 constexpr uint8_t kSubClassVideoCollection = 0x03;
-constexpr uint8_t kVcHeader = 0x01;
-constexpr uint8_t kVcInputTerminal = 0x02;
-constexpr uint8_t kVcOutputTerminal = 0x03;
-constexpr uint8_t kVcProcessingUnit = 0x05;
-constexpr uint8_t kVcExtensionUnit = 0x06;
 constexpr uint8_t kVsInputHeader = 0x01;
-constexpr uint16_t kUvcVersion = 0x0110;
-constexpr uint32_t kUvcClockHz = 48000000;
-constexpr uint16_t kCameraTerminalType = 0x0201;
-constexpr uint16_t kStreamingTerminalType = 0x0101;
-constexpr uint8_t kCameraTerminalId = 1;
-constexpr uint8_t kProcessingUnitId = 2;
-constexpr uint8_t kExtensionUnitId = 3;
-constexpr uint8_t kOutputTerminalId = 4;
-// Camera terminal: zoom absolute (D9) and pan/tilt absolute (D11).
-constexpr std::array<uint8_t, 3> kCameraTerminalControls{0x00, 0x0A, 0x00};
-// Processing unit: brightness .. white balance temperature (D0..D6),
-// backlight compensation (D8), gain (D9), white balance auto (D12).
-constexpr std::array<uint8_t, 2> kProcessingUnitControls{0x7F, 0x13};
-// The camera's extension unit, {5E1D27A4-94C3-4B1F-8A6E-3C0B7D92F415} in
-// descriptor (little-endian GUID) order.
-constexpr std::array<uint8_t, 16> kExtensionUnitGuid{0xA4, 0x27, 0x1D, 0x5E, 0xC3, 0x94, 0x1F, 0x4B,
-                                                     0x8A, 0x6E, 0x3C, 0x0B, 0x7D, 0x92, 0xF4, 0x15};
-// Selectors 1, 3, 5 and 8..16 (bit selector - 1).
-constexpr std::array<uint8_t, 2> kExtensionUnitControls{0x95, 0xFF};
-constexpr uint8_t kExtensionUnitControlCount = 12;
+constexpr uint8_t kOutputTerminalId = 4;  // the VideoControl block's streaming output terminal
 constexpr uint8_t kVideoStreamingEndpoint = 0x01 | kEndpointIn;
-// Sizes of the unit and terminal descriptors without their control bitmaps
-// (and, for the extension unit, with its one source pin).
-constexpr uint8_t kCameraTerminalFixedSize = 15;
-constexpr uint8_t kProcessingUnitFixedSize = 10;
-constexpr uint8_t kExtensionUnitFixedSize = 25;
-constexpr uint8_t kOutputTerminalSize = 9;
-constexpr uint8_t kVcHeaderSize = 13;
 constexpr uint8_t kVsHeaderSize = 13;
 constexpr uint8_t kAcHeaderSize = 9;
 
@@ -152,70 +120,6 @@ void endpoint(ByteWriter& out, uint8_t address, uint8_t attributes, uint16_t pac
     out.le16(attributes == kEndpointBulk ? 0 : packet);  // wBytesPerInterval
 }
 
-// The class-specific video control descriptors: header, camera terminal,
-// processing unit, extension unit, streaming output terminal.
-std::vector<uint8_t> videoControlBody() {
-    std::vector<uint8_t> units;
-    ByteWriter out(units);
-    out.u8(static_cast<uint8_t>(kCameraTerminalFixedSize + kCameraTerminalControls.size()));
-    out.u8(kTypeClassInterface);
-    out.u8(kVcInputTerminal);
-    out.u8(kCameraTerminalId);
-    out.le16(kCameraTerminalType);
-    out.u8(0);   // bAssocTerminal
-    out.u8(0);   // iTerminal
-    out.le16(0);  // wObjectiveFocalLengthMin
-    out.le16(0);  // wObjectiveFocalLengthMax
-    out.le16(0);  // wOcularFocalLength
-    out.u8(static_cast<uint8_t>(kCameraTerminalControls.size()));
-    out.bytes(kCameraTerminalControls);
-
-    out.u8(static_cast<uint8_t>(kProcessingUnitFixedSize + kProcessingUnitControls.size()));
-    out.u8(kTypeClassInterface);
-    out.u8(kVcProcessingUnit);
-    out.u8(kProcessingUnitId);
-    out.u8(kCameraTerminalId);
-    out.le16(0);  // wMaxMultiplier
-    out.u8(static_cast<uint8_t>(kProcessingUnitControls.size()));
-    out.bytes(kProcessingUnitControls);
-    out.u8(0);  // iProcessing
-    out.u8(0);  // bmVideoStandards
-
-    out.u8(static_cast<uint8_t>(kExtensionUnitFixedSize + kExtensionUnitControls.size()));
-    out.u8(kTypeClassInterface);
-    out.u8(kVcExtensionUnit);
-    out.u8(kExtensionUnitId);
-    out.bytes(kExtensionUnitGuid);
-    out.u8(kExtensionUnitControlCount);
-    out.u8(1);  // bNrInPins
-    out.u8(kProcessingUnitId);
-    out.u8(static_cast<uint8_t>(kExtensionUnitControls.size()));
-    out.bytes(kExtensionUnitControls);
-    out.u8(0);  // iExtension
-
-    out.u8(kOutputTerminalSize);
-    out.u8(kTypeClassInterface);
-    out.u8(kVcOutputTerminal);
-    out.u8(kOutputTerminalId);
-    out.le16(kStreamingTerminalType);
-    out.u8(0);  // bAssocTerminal
-    out.u8(kExtensionUnitId);
-    out.u8(0);  // iTerminal
-
-    std::vector<uint8_t> body;
-    ByteWriter header(body);
-    header.u8(kVcHeaderSize);
-    header.u8(kTypeClassInterface);
-    header.u8(kVcHeader);
-    header.le16(kUvcVersion);
-    header.le16(static_cast<uint16_t>(kVcHeaderSize + units.size()));
-    header.le32(kUvcClockHz);
-    header.u8(1);  // bInCollection
-    header.u8(kVideoStreamingInterface);
-    header.bytes(units);
-    return body;
-}
-
 std::vector<uint8_t> finish(std::vector<uint8_t> bytes) {
     ByteWriter(bytes).patchLe16(kTotalLengthOffset, static_cast<uint16_t>(bytes.size()));
     return bytes;
@@ -231,7 +135,8 @@ std::vector<uint8_t> cameraConfiguration(bool superSpeed, bool withAudio) {
 
     association(out, kVideoControlInterface, 2, kClassVideo, kSubClassVideoCollection);
     interfaceDescriptor(out, kVideoControlInterface, 0, kClassVideo, kSubClassVideoControl);
-    out.bytes(videoControlBody());
+    // The camera's own VideoControl descriptors, extension unit included.
+    out.bytes(camsim::Camera::videoControlDescriptors());
     interfaceDescriptor(out, kVideoStreamingInterface, 1, kClassVideo, kSubClassVideoStreaming);
     // Input header without formats: streaming is not what the bridge carries.
     out.u8(kVsHeaderSize);

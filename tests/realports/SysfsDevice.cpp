@@ -74,9 +74,12 @@ std::string readString(UsbHandle& handle, uint8_t index, uint16_t language) {
 }
 
 std::vector<uint8_t> configurationOfKind(const EnumeratedDevice& device) {
+    if (device.vendorId() == kBootLoaderVendorId && device.productId() == kBootLoaderProductId)
+        return bootLoaderConfiguration();
+    // A camera of the line, or a simulated camera given another maker's ids:
+    // a UVC camera all the same, without audio when its model is unknown.
     const CameraIdentity* identity = findCameraIdentity(device.vendorId(), device.productId());
-    if (!identity) return bootLoaderConfiguration();
-    const bool withAudio = std::string(identity->modelDescription).find("Audio") != std::string::npos;
+    const bool withAudio = identity && std::string(identity->modelDescription).find("Audio") != std::string::npos;
     return cameraConfiguration(device.superSpeed(), withAudio);
 }
 

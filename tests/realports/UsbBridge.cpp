@@ -24,6 +24,8 @@ constexpr int kRootHubDeviceNumber = 1;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr auto kReleasePollInterval = std::chrono::milliseconds(2);
 constexpr const char* kUsbScheme = "usb:";
+constexpr const char* kVideoScheme = "v4l:";
+constexpr int kVideoNodesPerCamera = 2;  // capture and metadata
 
 uint64_t bootsOf(camsim::Camera& camera) {
     const camsim::Counters counters = camera.snapshot().counters;
@@ -45,6 +47,7 @@ UsbBridge::UsbBridge(std::filesystem::path busDir)
     requirePreload();
     sweepAbandonedTestbeds();
     handler_ = std::make_unique<UsbfsHandler>(static_cast<NodeDirectory&>(*this), *port_);
+    videoHandler_ = std::make_unique<VideoHandler>(static_cast<VideoNodeDirectory&>(*this));
     testbed_.reset(umockdev_testbed_new());
     rootDir_ = ownedText(umockdev_testbed_get_root_dir(testbed_.get()));
     claimTestbedRoot(rootDir_);
@@ -59,6 +62,7 @@ UsbBridge::UsbBridge(std::filesystem::path busDir)
 UsbBridge::~UsbBridge() {
     poller_.request_stop();
     if (poller_.joinable()) poller_.join();
+    videoHandler_->stop();
     testbed_.reset();  // removes its root folder
     std::error_code ignored;
     std::filesystem::remove_all(rootDir_, ignored);
@@ -85,7 +89,7 @@ std::vector<BridgedDevice> UsbBridge::devices() const {
 
 bool UsbBridge::waitForClosedClients(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (handler_->releaseClosedClients() > 0) {
+    while (handler_->releaseClosedClients() + videoHandler_->releaseClosedClients() > 0) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(kReleasePollInterval);
     }
@@ -121,6 +125,7 @@ void UsbBridge::attachLocked(const std::string& camera, const std::string& simPa
     // the next sync.
     const uint64_t enumeration = live->enumeration();
     const uint64_t boots = bootsOf(*live);
+    const camsim::BusView view = live->busView();
     std::unique_ptr<UsbHandle> handle;
     EnumeratedDevice enumerated;
     if (port_->open(simPath, handle) < 0 || enumerateDevice(*handle, enumerated) < 0) return;  // gone again
@@ -146,37 +151,74 @@ void UsbBridge::attachLocked(const std::string& camera, const std::string& simPa
                      usbPathTail(device.vendorId, device.productId,
                                  findCameraIdentity(device.vendorId, device.productId) ? enumerated.serial : "");
 
+    if (!view.bootLoader) {
+        attached.video = VideoPlace{attached.place, nextVideoIndex_};
+        nextVideoIndex_ += kVideoNodesPerCamera;
+        attached.card = view.friendlyName;
+        attached.videoSerial = view.serialHidden ? std::string() : view.serial;
+        device.videoNode = VideoPlace::devNode(attached.video->captureIndex);
+        device.metadataNode = VideoPlace::devNode(attached.video->metadataIndex());
+        device.videoLink =
+            kVideoScheme + device.sysName + ":" + usbPathTail(device.vendorId, device.productId, enumerated.serial);
+    }
+
     addRecordLocked(attached.place, enumerated, true);
+    // The kernel announces the interface's nodes once the device is there.
+    if (attached.video) addVideoLocked(attached);
     attached_.emplace(camera, std::move(attached));
 }
 
 void UsbBridge::detachLocked(const Attached& attached) {
     // The kernel announces the removal while the device's sysfs entry still
     // exists; umockdev's removal itself announces nothing.
+    if (attached.video) removeVideoLocked(*attached.video);
     const std::string sysPath = attached.place.sysPath();
     umockdev_testbed_uevent(testbed_.get(), sysPath.c_str(), "remove");
     umockdev_testbed_remove_device(testbed_.get(), sysPath.c_str());
 }
 
 void UsbBridge::addRecordLocked(const BusPlace& place, const EnumeratedDevice& device, bool withHandler) {
-    const std::string node = place.devNode();
-    GError* error = nullptr;
-    if (withHandler) {
-        // The handler goes on before the device appears, or the node's first
-        // opener could miss it. Clients of an earlier device under the same
-        // number keep their connection.
-        if (handledNodes_.contains(node)) umockdev_testbed_detach_ioctl(testbed_.get(), node.c_str(), nullptr);
-        if (!umockdev_testbed_attach_ioctl(testbed_.get(), node.c_str(), handler_->object(), &error)) {
-            const std::string message = error ? error->message : "unknown error";
-            g_clear_error(&error);
-            throw std::runtime_error("cannot handle ioctls on " + node + ": " + message);
-        }
-        handledNodes_.insert(node);
+    if (withHandler) attachHandlerLocked(place.devNode(), handler_->object());
+    addFromStringLocked(testbedRecord(place, device), place.sysName());
+}
+
+void UsbBridge::addVideoLocked(const Attached& attached) {
+    const VideoPlace& place = *attached.video;
+    for (int index : {place.captureIndex, place.metadataIndex()})
+        attachHandlerLocked(VideoPlace::devNode(index), videoHandler_->object());
+    addFromStringLocked(videoTestbedRecord(place, attached.card), place.interfaceSysPath());
+}
+
+void UsbBridge::removeVideoLocked(const VideoPlace& place) {
+    // Children first: umockdev removes only the links of the device it is
+    // given, and the kernel announces the nodes before their device.
+    for (const std::string& path :
+         {place.nodeSysPath(place.captureIndex), place.nodeSysPath(place.metadataIndex()), place.interfaceSysPath()}) {
+        umockdev_testbed_uevent(testbed_.get(), path.c_str(), "remove");
+        umockdev_testbed_remove_device(testbed_.get(), path.c_str());
     }
-    if (!umockdev_testbed_add_from_string(testbed_.get(), testbedRecord(place, device).c_str(), &error)) {
+}
+
+void UsbBridge::attachHandlerLocked(const std::string& node, UMockdevIoctlBase* handler) {
+    // The handler goes on before the device appears, or the node's first
+    // opener could miss it. Clients of an earlier device under the same
+    // number keep their connection.
+    GError* error = nullptr;
+    if (handledNodes_.contains(node)) umockdev_testbed_detach_ioctl(testbed_.get(), node.c_str(), nullptr);
+    if (!umockdev_testbed_attach_ioctl(testbed_.get(), node.c_str(), handler, &error)) {
         const std::string message = error ? error->message : "unknown error";
         g_clear_error(&error);
-        throw std::runtime_error("cannot add " + place.sysName() + " to the testbed: " + message);
+        throw std::runtime_error("cannot handle ioctls on " + node + ": " + message);
+    }
+    handledNodes_.insert(node);
+}
+
+void UsbBridge::addFromStringLocked(const std::string& record, const std::string& what) {
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(testbed_.get(), record.c_str(), &error)) {
+        const std::string message = error ? error->message : "unknown error";
+        g_clear_error(&error);
+        throw std::runtime_error("cannot add " + what + " to the testbed: " + message);
     }
 }
 
@@ -217,13 +259,52 @@ bool UsbBridge::current(const std::string& devNode, uint64_t generation) {
 
 void UsbBridge::transferred(const std::string& devNode, int result) {
     std::lock_guard lock(mutex_);
+    syncWhenDepartedLocked(devNode, result == kUsbErrorNoDevice);
+}
+
+std::optional<VideoBinding> UsbBridge::bindVideo(const std::string& devNode) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [name, attached] : attached_) {
+        const BridgedDevice& device = attached.device;
+        if (!attached.video || (device.videoNode != devNode && device.metadataNode != devNode)) continue;
+        VideoBinding binding;
+        binding.camera = attached.camera;
+        binding.cameraName = name;
+        binding.vendorId = device.vendorId;
+        binding.productId = device.productId;
+        binding.serial = attached.videoSerial;
+        binding.generation = attached.generation;
+        binding.metadata = devNode == device.metadataNode;
+        binding.card = attached.card;
+        binding.busInfo = attached.video->busInfo();
+        return binding;
+    }
+    return std::nullopt;
+}
+
+bool UsbBridge::currentVideo(const std::string& devNode, uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(attached_.begin(), attached_.end(), [&](const auto& entry) {
+        const BridgedDevice& device = entry.second.device;
+        return (device.videoNode == devNode || device.metadataNode == devNode) &&
+               entry.second.generation == generation;
+    });
+}
+
+void UsbBridge::videoCalled(const std::string& devNode) {
+    std::lock_guard lock(mutex_);
+    syncWhenDepartedLocked(devNode, false);
+}
+
+void UsbBridge::syncWhenDepartedLocked(const std::string& devNode, bool force) {
     const auto departed = [&](const auto& entry) {
-        return entry.second.device.devNode == devNode &&
-               entry.second.camera->enumeration() != entry.second.enumeration;
+        const BridgedDevice& device = entry.second.device;
+        const bool itsNode = device.devNode == devNode || (!device.videoNode.empty() && device.videoNode == devNode);
+        return itsNode && entry.second.camera->enumeration() != entry.second.enumeration;
     };
-    if (result != kUsbErrorNoDevice && !std::any_of(attached_.begin(), attached_.end(), departed)) return;
-    // A reset or power loss: the node goes now, so the client's next look at
-    // the bus sees it gone or back under a new number, as after a real one.
+    if (!force && !std::any_of(attached_.begin(), attached_.end(), departed)) return;
+    // A reset or power loss: the nodes go now, so the client's next look at
+    // the bus sees them gone or back under new numbers, as after a real one.
     try {
         syncLocked();
     } catch (const std::exception&) {
@@ -237,6 +318,7 @@ void UsbBridge::pollUntilStopped(std::stop_token stop) {
     std::unique_lock waitLock(waitMutex);
     while (!stop.stop_requested()) {
         handler_->releaseClosedClients();
+        videoHandler_->releaseClosedClients();
         try {
             sync();
         } catch (const std::exception&) {

@@ -11,6 +11,11 @@
 // and enumerates again (an "add" uevent); one without a bootable chain
 // shows as the controller's boot loader.
 //
+// A camera running as a camera also has its video function: a capture node
+// and a metadata node under its VideoControl interface, whose ioctls reach
+// the camera's video function (see VideoHandler). They come and go with the
+// USB device, announced after its arrival and before its removal.
+//
 // One bridge per process at a time: the testbed is named by the process-wide
 // UMOCKDEV_DIR.
 
@@ -32,6 +37,8 @@
 #include "GObjectPtr.h"
 #include "SysfsDevice.h"
 #include "UsbfsHandler.h"
+#include "VideoHandler.h"
+#include "VideoSysfs.h"
 
 namespace camsim {
 class Bus;
@@ -51,9 +58,13 @@ struct BridgedDevice {
     int deviceNumber = 0;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
+    // The video function; empty for a boot loader.
+    std::string videoNode;     // /dev/videoN, the capture node
+    std::string metadataNode;  // /dev/videoN+1
+    std::string videoLink;     // the capture source's link, "v4l:1-2:vid_…&pid_…:<serial>"
 };
 
-class UsbBridge : private NodeDirectory {
+class UsbBridge : private NodeDirectory, private VideoNodeDirectory {
 public:
     // Throws std::runtime_error when the preload is not active, so nothing
     // built on the bridge can reach the host's devices.
@@ -84,12 +95,22 @@ private:
         std::shared_ptr<camsim::Camera> camera;  // the live camera object of this process
         uint64_t enumeration = 0;                // the camera's own, at attach
         uint64_t boots = 0;                      // resets + power cycles, at attach
+        std::optional<VideoPlace> video;         // none for a boot loader
+        std::string card;
+        std::string videoSerial;                 // the serial the capture node shows
     };
 
     // NodeDirectory, for the ioctl handler.
     std::optional<NodeBinding> bind(const std::string& devNode) override;
     bool current(const std::string& devNode, uint64_t generation) override;
     void transferred(const std::string& devNode, int result) override;
+    // VideoNodeDirectory, for the video handler.
+    std::optional<VideoBinding> bindVideo(const std::string& devNode) override;
+    bool currentVideo(const std::string& devNode, uint64_t generation) override;
+    void videoCalled(const std::string& devNode) override;
+    // Brings the bus in line at once when the camera behind a node (USB or
+    // video) has left it.
+    void syncWhenDepartedLocked(const std::string& devNode, bool force);
 
     void syncLocked();
     // Whether the camera is still in the enumeration it was attached in.
@@ -97,6 +118,10 @@ private:
     void attachLocked(const std::string& camera, const std::string& simPath);
     void detachLocked(const Attached& attached);
     void addRecordLocked(const BusPlace& place, const EnumeratedDevice& device, bool withHandler);
+    void addVideoLocked(const Attached& attached);
+    void removeVideoLocked(const VideoPlace& place);
+    void attachHandlerLocked(const std::string& node, UMockdevIoctlBase* handler);
+    void addFromStringLocked(const std::string& record, const std::string& what);
     int portFor(const std::string& camera);
     int nextDeviceNumber() const;
     void pollUntilStopped(std::stop_token stop);
@@ -110,10 +135,13 @@ private:
     int lastDeviceNumber_ = 1;                  // the root hub has 1
     uint64_t lastGeneration_ = 0;
     std::set<std::string> handledNodes_;        // nodes the ioctl handler was ever attached to
+    int nextVideoIndex_ = 0;                    // video node numbers are never used twice
 
-    // Destroyed in reverse: the poller stops first, then the testbed (and its
-    // worker thread), then the handler the worker called into.
+    // Destroyed in reverse: the poller stops first, then the video handler's
+    // queues (stopped explicitly, while the testbed still exists), then the
+    // testbed (and its worker thread), then the handlers the worker called into.
     std::unique_ptr<UsbfsHandler> handler_;
+    std::unique_ptr<VideoHandler> videoHandler_;
     GObjectPtr<UMockdevTestbed> testbed_;
     std::string rootDir_;
     std::jthread poller_;
