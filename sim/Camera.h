@@ -157,6 +157,10 @@ private:
     // Runs a vendor request for the extension unit: 0, or -EIO when it
     // fails or its reply brings fewer than `needed` bytes into `data`.
     int runForExtensionUnit(const SetupPacket& setup, uint8_t* data, uint16_t needed);
+    // The flash requests may write without SPI mode while a request of the
+    // extension unit runs: the firmware hands the flash over for those itself,
+    // as the host never sends the SPI-mode request on that channel.
+    bool flashWritable() const { return state_.run.spiMode || viaExtensionUnit_; }
     // Runs the request of a 7-byte header and latches its reply.
     int runLatchedRequest(std::span<const uint8_t> header);
     // The standard controls (requests/VideoControls.cpp); the lock is held.
@@ -193,6 +197,7 @@ private:
     bool detached_ = false;
     SteadyClock::time_point busyUntil_{};
     RegisterFile registers_;
+    bool viaExtensionUnit_ = false;
     // The controller's system RAM while the boot loader runs; lost at reset
     // and power cycle, never persisted.
     std::vector<uint8_t> ram_;

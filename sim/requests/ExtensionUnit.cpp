@@ -74,6 +74,11 @@ int Camera::runForExtensionUnit(const SetupPacket& setup, uint8_t* reply, uint16
 }
 
 int Camera::extensionUnitLocked(uint8_t selector, XuQuery query, uint8_t* data, uint16_t size) {
+    struct ViaExtensionUnit {
+        bool& flag;
+        explicit ViaExtensionUnit(bool& f) : flag(f) { flag = true; }
+        ~ViaExtensionUnit() { flag = false; }
+    } via(viaExtensionUnit_);
     const xu::Control* control = xu::findControl(selector);
     if (!control) return -ENOENT;
     if (query == XuQuery::GetLen) {

@@ -59,7 +59,7 @@ int Camera::handleFlashStatus(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleFlashProgram(const SetupPacket& setup, uint8_t* data) {
     // Host-to-device; only in SPI mode, when the controller has let go of the flash.
-    if ((setup.requestType & kDirectionIn) || !state_.run.spiMode) return veltrion::kUsbErrorPipe;
+    if ((setup.requestType & kDirectionIn) || !flashWritable()) return veltrion::kUsbErrorPipe;
     const uint32_t address = flashAddress(setup);
     if (setup.length == 0 || setup.length > kPageSize || address >= flash_.size()) return veltrion::kUsbErrorPipe;
     waitWhileBusy();
@@ -84,7 +84,7 @@ int Camera::handleFlashRead(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleFlashErase(const SetupPacket& setup, uint8_t* data) {
     const uint32_t address = flashAddress(setup);
-    if (!state_.run.spiMode || address >= flash_.size()) return veltrion::kUsbErrorPipe;
+    if (!flashWritable() || address >= flash_.size()) return veltrion::kUsbErrorPipe;
     uint32_t sectorSize = kSector4K;
     uint32_t eraseUs = state_.timing.erase4kUs;
     uint64_t* counter = &state_.counters.sectorsErased4k;

@@ -219,14 +219,6 @@ TEST_F(ManagerOnSimBus, CameraSwappedOntoThePortIsNeverWrittenUnderTheOldPath) {
     EXPECT_TRUE(mgr->getVeltrion2Info(info, pathOf("cam0")));  // under its own path it opens
 }
 
-TEST(ManagerConstruction, UvcChannelWithoutADeviceObjectThrows) {
-    try {
-        Veltrion2CamMgr mgr(false);
-        FAIL() << "constructed without a device object";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Unsupported OS\n");
-    }
-}
 
 // Descriptor and version failures, laid down with a scripted port.
 class ManagerOnScriptedPort : public ::testing::Test {

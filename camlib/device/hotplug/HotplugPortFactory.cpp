@@ -1,11 +1,15 @@
+#include <cstdlib>
+
 #include "HotplugPort.h"
+#include "SimHotplugPort.h"
+#include "UdevHotplugPort.h"
 
 namespace veltrion {
 
-// Interim: no event source yet.
 std::unique_ptr<HotplugPort> createHotplugPort(std::string& error) {
-    error = "no hot-plug event source in this build";
-    return nullptr;
+    if (const char* simDir = std::getenv("VELTRION_SIM"); simDir && *simDir)
+        return std::make_unique<camsim::SimHotplugPort>(simDir);
+    return UdevHotplugPort::create(error);
 }
 
 }  // namespace veltrion

@@ -1,8 +1,15 @@
+#include <cstdlib>
+
+#include "SimVideoPort.h"
+#include "V4l2VideoPort.h"
 #include "VideoPort.h"
 
 namespace veltrion {
 
-// Interim: no port yet on either bus; the channel reports it cannot start.
-std::unique_ptr<VideoPort> createVideoPort() { return nullptr; }
+std::unique_ptr<VideoPort> createVideoPort() {
+    if (const char* simDir = std::getenv("VELTRION_SIM"); simDir && *simDir)
+        return std::make_unique<camsim::SimVideoPort>(simDir);
+    return std::make_unique<V4l2VideoPort>();
+}
 
 }  // namespace veltrion
