@@ -64,6 +64,23 @@ TEST_F(UvcTest, RemovedCameraGivesInvalidHandleUntilOpenedAgain) {
 
     ASSERT_TRUE(device->reopenVeltrion2Dev());
     EXPECT_TRUE(device->sendUsbControlTransfer(vreq::kTypeIn, vreq::kSystemLoaded, 0, 0, &loaded, 1));
+
+    // Pulled out during a call: that call fails, later ones find the handle dead.
+    bus->fault("cam0", "xu-vanish-after", "1");
+    EXPECT_FALSE(device->sendUsbControlTransfer(vreq::kTypeIn, vreq::kSystemLoaded, 0, 0, &loaded, 1));
+    testing::internal::CaptureStdout();
+    dead = false;
+    for (int wait = 0; wait < 200 && !dead; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        units.drainRemovals();
+        device->sendUsbControlTransfer(vreq::kTypeIn, vreq::kSystemLoaded, 0, 0, &loaded, 1);
+        dead = testing::internal::GetCapturedStdout().find("Invalid handle\n") != std::string::npos;
+        if (!dead) testing::internal::CaptureStdout();
+    }
+    EXPECT_TRUE(dead);
+    EXPECT_FALSE(device->reopenVeltrion2Dev());  // off the bus until plugged in again
+    bus->replug("cam0");
+    EXPECT_TRUE(device->reopenVeltrion2Dev());
 }
 
 TEST_F(UvcTest, ExchangesOfTwoThreadsOnOneCameraKeepTheirReplies) {
