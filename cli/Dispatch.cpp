@@ -10,6 +10,7 @@
 #include "FlashActions.h"
 #include "MonitorActions.h"
 #include "NumberArgument.h"
+#include "ParallelUpdate.h"
 #include "ReportActions.h"
 #include "UpdateActions.h"
 
@@ -60,6 +61,8 @@ bool updateFits(const Args& args) {
 bool runUpdate(ActionContext& c) {
     const bool force = c.args.size() >= kForcedUpdateMinCount;
     const std::string& image = force ? c.args[kArg4] : c.args[kArg3];
+    if (selector(c) == "all" && c.jobs > 0)
+        return updateAllCamerasAtOnce(image, force, c.jobs, c.useVendorChannel, c.mgr);
     return updateCameraFirmware(selector(c), image, force, c.mgr);
 }
 

@@ -12,6 +12,7 @@ struct ActionContext {
     Veltrion2CamMgr& mgr;
     const std::vector<std::string>& args;  // after -o and --uvc were taken out
     bool useVendorChannel;
+    unsigned jobs = 0;  // --jobs: cameras -p all updates at once; 0 for one after the other
 };
 
 // Usage: the action is unknown or its arguments do not fit its count rule.

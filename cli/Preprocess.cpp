@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "NumberArgument.h"
 #include "Usage.h"
 
 namespace veltrion::cli {
@@ -11,6 +12,7 @@ namespace {
 
 constexpr const char* kLogFileOption = "-o";
 constexpr const char* kUvcOption = "--uvc";
+constexpr const char* kJobsOption = "--jobs";
 constexpr const char* kLogFileMode = "w+";
 
 // Position of the first argument after the program name equal to option.
@@ -43,6 +45,19 @@ PreprocessResult preprocessArguments(std::vector<std::string> args, Preprocessed
     if (uvcOption != args.end()) {
         out.useVendorChannel = false;
         args.erase(uvcOption);
+    }
+
+    auto jobsOption = findOption(args, kJobsOption);
+    if (jobsOption != args.end()) {
+        auto count = jobsOption + 1;
+        uint32_t jobs = 0;
+        if (count == args.end() || parseNumber(*count, NumberBase::Decimal, kMaxJobs, jobs) != NumberParse::Ok ||
+            jobs == 0) {
+            std::printf("ERROR: --jobs needs the number of cameras to update at once, 1 to %u\n", kMaxJobs);
+            return PreprocessResult::Failed;
+        }
+        out.jobs = jobs;
+        args.erase(jobsOption, count + 1);
     }
 
     out.args = std::move(args);

@@ -14,6 +14,7 @@ void usage(const char* programName) {
     std::printf("             -d <num> - Display the <num>TH connected camera device information\n");
     std::printf("             -p all [-f] - Recover & Program all connected cameras from an image file\n");
     std::printf("             -p <num> [-f] - Program connected cameras num <num> from image file\n");
+    std::printf("             -p all [-f] --jobs <N> - the same as -p all, updating up to N cameras at once\n");
     std::printf("             -c - create image file from a collection of image files for FPGA, FX3, Audio, ISP, bootloader, backup_fx3, json, auxiliary_blob_file\n");
     std::printf("             --uni - create unified image file from a collection of image types + json file + package file name\n");
     std::printf("             -t <num> - Check whether the given <num>TH connected camera device can be updated and how long it will take to update\n");

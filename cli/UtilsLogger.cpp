@@ -3,6 +3,7 @@
 namespace veltrion::cli {
 
 void UtilsLogger::output(const char* text) {
+    std::lock_guard lock(outputMutex_);
     if (logFile_) {
         std::fprintf(logFile_.get(), "%s", text);
         std::fflush(logFile_.get());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "base/Logger.h"
 
@@ -27,6 +28,7 @@ protected:
     void output(const char* text) override;
 
 private:
+    std::mutex outputMutex_;  // lines of monitors and parallel updates come from several threads
     FilePtr logFile_;
 };
 

@@ -45,7 +45,7 @@ int runAction(veltrion::cli::Preprocessed& run) {
     logger.setThreshold(veltrion::Logger::kDefaultThreshold);
     if (mgr->device()) mgr->device()->setLogLevel(veltrion::Logger::kDefaultThreshold);
 
-    veltrion::cli::ActionContext context{*mgr, run.args, run.useVendorChannel};
+    veltrion::cli::ActionContext context{*mgr, run.args, run.useVendorChannel, run.jobs};
     switch (veltrion::cli::dispatchAction(context)) {
         case ActionResult::Success:
             return kExitSuccess;

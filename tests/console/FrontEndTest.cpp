@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kFailure = 255;  // exit status -1 as the shell sees it
-constexpr size_t kUsageLines = 54;
+constexpr size_t kUsageLines = 55;  // with the line of -p all --jobs
 const std::string kToolPath = VELTRION_BIN_DIR "/VemtoK4UtilsExe";
 const std::string kUsageStart = "Usage: " + kToolPath + " <action arg> <arguments for given action arg>\n";
 const std::string kVendorChannelLine = "Using channel: Veltrion-C\n";
