@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -42,6 +44,12 @@ constexpr const char* kTestbedVariable = "UMOCKDEV_DIR";
 constexpr const char* kPreloadVariable = "LD_PRELOAD";
 constexpr const char* kStateVariable = "XDG_STATE_HOME";
 constexpr const char* kRuntimeVariable = "XDG_RUNTIME_DIR";
+
+const std::string kUvcChannelLine = "Using channel: UVC\n";
+const std::string kVendorChannelLine = "Using channel: Veltrion-C\n";
+constexpr const char* kSourceNote = "creating new MF source for dev ";
+constexpr size_t kConfigStart = 0x80000;  // the configuration block, per camera
+constexpr size_t kConfigEnd = 0x90000;
 
 // A bus folder and the folder the tool runs in (its files, its backups, and
 // the runtime folder that holds the real port's camera locks, so runs of
@@ -107,6 +115,39 @@ std::string lastLine(const std::string& text) {
     std::string line, last;
     while (std::getline(in, line)) last = line;
     return last;
+}
+
+// The UVC channel's form of an action.
+std::vector<std::string> withUvc(std::vector<std::string> args) {
+    args.insert(args.begin(), "--uvc");
+    return args;
+}
+
+// What a run printed after its channel line, without the UVC channel's note
+// that it opened the camera's capture source.
+std::string uvcBody(const ChildResult& run, const std::string& channelLine) {
+    EXPECT_EQ(run.out.rfind(channelLine, 0), 0u) << run.out;
+    std::istringstream in(run.out.substr(std::min(run.out.size(), channelLine.size())));
+    std::string text;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(kSourceNote, 0) != 0) text += line + "\n";
+    return text;
+}
+
+std::string withoutBusType(const std::string& text) {
+    static const std::regex busType("USB Bus Type = 0x[0-9a-f]+\n");
+    return std::regex_replace(text, busType, "");
+}
+
+// -r's line for these bytes.
+std::string hexLine(const std::vector<uint8_t>& bytes) {
+    std::string text = "0x";
+    char digits[3];
+    for (uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text + "\n";
 }
 
 class ConsoleOverUsb : public ::testing::Test {
@@ -355,6 +396,49 @@ TEST_F(ConsoleOverUsb, CameraLeftInBootModeIsRecovered) {
     sameOnTwins({"--reboot", "all"});
     expectTwinsAlike("cam0");
     EXPECT_TRUE(sameOnTwins({"-d", "0"}).says("System Ready = 1\n"));
+}
+
+// The UVC channel (--uvc) over the real V4L2 and udev ports: each request
+// crosses the capture node's extension unit to the same camera, and gives what
+// the vendor channel gives. The video function does not tell the bus speed.
+TEST_F(ConsoleOverUsb, UvcChannelOverTheCaptureNode) {
+    main.bus.add("cam0", kV3VideoAudio, kSerial0, false);
+    twin.bus.add("cam0", kV3VideoAudio, kSerial0, false);
+    const std::string image = buildImage({"--group", "V3G"});
+
+    const ChildResult shown = overUsb(main, {"--uvc", "-d", "0"});
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    const ChildResult vendorShown = overUsb(main, {"-d", "0"});
+    EXPECT_EQ(withoutBusType(uvcBody(shown, kUvcChannelLine)),
+              withoutBusType(uvcBody(vendorShown, kVendorChannelLine)));
+    EXPECT_TRUE(shown.says("SerialNumber = " + kSerial0 + "\n")) << shown.out;
+
+    constexpr uint32_t kReadAddress = 0x10000, kReadLength = 300;
+    const ChildResult read = overUsb(main, {"--uvc", "-r", "0", "0x10000", "300"});
+    EXPECT_EQ(uvcBody(read, kUvcChannelLine), hexLine(main.bus.readFlash("cam0", kReadAddress, kReadLength)));
+
+    // Written over the UVC channel on one twin and the vendor channel on the
+    // other (the simulator's port: the libusb one is shown alike above), so
+    // both flashes stay comparable.
+    const std::vector<std::string> write{"-w", "0", "0x300010", "0x01020304"};
+    EXPECT_EQ(overUsb(twin, withUvc(write)).status, 0);
+    EXPECT_EQ(overSim(main, write).status, 0);
+    EXPECT_EQ(twin.bus.readFlash("cam0", 0x300010, 4), (std::vector<uint8_t>{0x01, 0x02, 0x03, 0x04}));
+
+    const ChildResult update = overUsb(twin, {"--uvc", "-p", "0", image});
+    EXPECT_EQ(update.status, 0) << update.out;
+    EXPECT_TRUE(update.says("Update Successful: Please reboot the updated camera\n")) << update.out;
+    EXPECT_EQ(overSim(main, {"-p", "0", image}).status, 0);
+    // The firmware areas are equal; the configuration block is each camera's own.
+    const auto overVendor = main.bus.readFlash("cam0", 0, flashmap::kFlashSize);
+    const auto overUvc = twin.bus.readFlash("cam0", 0, flashmap::kFlashSize);
+    ASSERT_EQ(overVendor.size(), overUvc.size());
+    EXPECT_TRUE(std::equal(overVendor.begin(), overVendor.begin() + kConfigStart, overUvc.begin()));
+    EXPECT_TRUE(std::equal(overVendor.begin() + kConfigEnd, overVendor.end(), overUvc.begin() + kConfigEnd));
+
+    EXPECT_EQ(overUsb(twin, {"--uvc", "--reboot", "0"}).status, 0);
+    const ChildResult rebooted = overUsb(twin, {"--uvc", "-d", "0"});
+    EXPECT_TRUE(rebooted.says("FX3_Version  = 0x43020000\n")) << rebooted.out;
 }
 
 // (-b on an empty bus differs: a real bus always has its root hub, so the
