@@ -155,6 +155,9 @@ std::map<std::string, uint64_t> Bus::stats(const std::string& name) const {
     };
     for (size_t request = 0; request < counters.transfers.size(); ++request)
         if (counters.transfers[request] != 0) out[transferKey(request)] = counters.transfers[request];
+    // What the host last set, beside the counters.
+    out["fd-sen"] = state.face.sensitivity;
+    out["face-box"] = state.face.faceBox ? 1 : 0;
     return out;
 }
 

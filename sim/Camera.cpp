@@ -191,6 +191,7 @@ int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
         case veltrion::reg::kReadSensor:
         case veltrion::reg::kWriteSensor: return handleRegister(setup, data);
         case vreq::kEeprom: return handleEeprom(setup, data);
+        case vreq::kMonitorData: return handleMonitorData(setup, data);
         default: return veltrion::kUsbErrorPipe;
     }
 }

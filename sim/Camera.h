@@ -135,6 +135,13 @@ private:
     int handleComponentChecksum(const SetupPacket& setup, uint8_t* data);
     int handleFpgaLoaded(const SetupPacket& setup, uint8_t* data);
     int handlePreset(const SetupPacket& setup, uint8_t* data);
+    // Face detection (requests/FaceDetection.cpp) and the monitors' records
+    // on request 0xFD (requests/Monitors.cpp).
+    int handleFaceSensitivity(const SetupPacket& setup, uint8_t* data);
+    int handleFaceBox(const SetupPacket& setup, uint8_t* data);
+    int handleMonitorData(const SetupPacket& setup, uint8_t* data);
+    int handleMonitorSelect(const SetupPacket& setup, uint8_t* data);
+    int handleMonitorRead(const SetupPacket& setup, uint8_t* data);
     // Configuration block, registers, EEPROM and feature queries.
     int handleCalibration(const SetupPacket& setup, uint8_t* data);
     int handleRegister(const SetupPacket& setup, uint8_t* data);
@@ -215,6 +222,19 @@ private:
         std::array<uint8_t, 256> reply{};
     };
     Latch latch_;
+
+    // What the monitors chose on request 0xFD in one enumeration: the ROI
+    // mode, and the ISP whose face data the next reads return with the ready
+    // polls since it was selected. Lost when the camera leaves the bus.
+    struct MonitorSelection {
+        uint64_t enumeration = 0;
+        bool roiMode = false;
+        int isp = -1;
+        uint32_t readyPolls = 0;
+    };
+    MonitorSelection monitorSelection_;
+    // The selection of the current enumeration (a fresh one after a reset).
+    MonitorSelection& monitorSelectionLocked();
 };
 
 }  // namespace camsim

@@ -9,6 +9,8 @@
 #include <map>
 #include <string>
 
+#include "FaceState.h"
+
 namespace camsim {
 
 struct Identity {
@@ -141,6 +143,13 @@ struct BusPresence {
     bool operator==(const BusPresence&) const = default;
 };
 
+// The preset buttons, per type (0 pan/tilt/zoom, 1 image controls) and
+// button: the control values saved under it, by control name; empty when
+// nothing is saved.
+constexpr size_t kPresetTypes = 2;
+constexpr size_t kPresetButtons = 10;
+using PresetBank = std::array<std::array<std::map<std::string, int32_t>, kPresetButtons>, kPresetTypes>;
+
 struct CameraState {
     uint64_t revision = 0;  // bumped at every save; tells a reader the file changed
     Identity identity;
@@ -151,13 +160,16 @@ struct CameraState {
     Counters counters;
     BusPresence bus;
     VideoState video;
+    PresetBank presets;
+    FaceState face;
 };
 
 // Equal in everything but the counters and the revision: what a change of
 // run state, settings or faults shows up in.
 inline bool sameExceptCounters(const CameraState& a, const CameraState& b) {
     return a.identity == b.identity && a.run == b.run && a.running == b.running && a.timing == b.timing &&
-           a.faults == b.faults && a.bus == b.bus && a.video == b.video;
+           a.faults == b.faults && a.bus == b.bus && a.video == b.video &&
+           a.presets == b.presets && a.face == b.face;
 }
 
 }  // namespace camsim

@@ -92,6 +92,17 @@ constexpr const char* kTransfers = "transfers";
 constexpr const char* kBus = "bus";
 constexpr const char* kAbsentUntil = "absent-until-ms";
 constexpr const char* kPowerLost = "power-lost";
+constexpr const char* kPresets = "presets";
+constexpr const char* kFace = "face";
+constexpr const char* kSensitivity = "fd-sen";
+constexpr const char* kFaceBox = "face-box";
+constexpr const char* kRoiSupport = "roi-support";
+constexpr const char* kRoi = "roi";
+constexpr const char* kRoiNext = "roi-next";
+constexpr const char* kIspSelectReply = "isp-select-reply";
+constexpr const char* kIspFaces[] = {"isp0-faces", "isp1-faces", "isp2-faces"};
+constexpr const char* kFaceReady = "face-ready";
+constexpr const char* kFaceInconsistent = "face-inconsistent";
 }  // namespace key
 
 std::string hex(unsigned value, int digits) {
@@ -209,6 +220,75 @@ ComponentState readComponent(const Reader& parent, const char* name) {
     return {object.boolean(key::kValid, false), object.text(key::kVersion, "")};
 }
 
+// Preset buttons as "ptz-N" and "control-N" objects of control values; empty
+// buttons are left out.
+const char* const kPresetTypeNames[kPresetTypes] = {"ptz", "control"};
+
+void writePresets(json_t* root, const PresetBank& presets) {
+    json_t* object = addObject(root, key::kPresets);
+    for (size_t type = 0; type < kPresetTypes; ++type)
+        for (size_t button = 0; button < kPresetButtons; ++button) {
+            if (presets[type][button].empty()) continue;
+            const std::string name = std::string(kPresetTypeNames[type]) + "-" + std::to_string(button);
+            json_t* values = addObject(object, name.c_str());
+            for (const auto& [control, value] : presets[type][button]) setInt(values, control.c_str(), value);
+        }
+}
+
+PresetBank readPresets(const Reader& top) {
+    PresetBank presets;
+    const Reader object = top.child(key::kPresets);
+    for (size_t type = 0; type < kPresetTypes; ++type)
+        for (size_t button = 0; button < kPresetButtons; ++button) {
+            const std::string name = std::string(kPresetTypeNames[type]) + "-" + std::to_string(button);
+            const Reader values = object.child(name.c_str());
+            if (!values.raw()) continue;
+            const char* control = nullptr;
+            json_t* value = nullptr;
+            json_object_foreach(values.raw(), control, value) {
+                if (json_is_integer(value))
+                    presets[type][button][control] =
+                        static_cast<int32_t>(std::clamp<json_int_t>(json_integer_value(value), INT32_MIN, INT32_MAX));
+            }
+        }
+    return presets;
+}
+
+void writeFace(json_t* root, const FaceState& face) {
+    json_t* object = addObject(root, key::kFace);
+    setInt(object, key::kSensitivity, face.sensitivity);
+    setBool(object, key::kFaceBox, face.faceBox);
+    setText(object, key::kRoiSupport,
+            face.roiSupport == RoiSupport::Auto ? "auto" : face.roiSupport == RoiSupport::Yes ? "1" : "0");
+    setText(object, key::kRoi, formatRoiScript(face.roi));
+    setInt(object, key::kRoiNext, face.roiNext);
+    setInt(object, key::kIspSelectReply, face.ispSelectReply);
+    for (size_t isp = 0; isp < face::kIspCount; ++isp)
+        setText(object, key::kIspFaces[isp], formatFaceSlots(face.faces[isp]));
+    setText(object, key::kFaceReady, formatReadyPolls(face.readyAfter));
+    setText(object, key::kFaceInconsistent, formatIspFlags(face.inconsistent));
+}
+
+// A field that does not read back keeps its default.
+FaceState readFace(const Reader& top) {
+    FaceState face;
+    const Reader object = top.child(key::kFace);
+    face.sensitivity = static_cast<uint16_t>(
+        std::clamp<int64_t>(object.integer(key::kSensitivity, face.sensitivity), 0, face::kMaxSensitivity));
+    face.faceBox = object.boolean(key::kFaceBox, false);
+    const std::string support = object.text(key::kRoiSupport, "auto");
+    face.roiSupport = support == "1" ? RoiSupport::Yes : support == "0" ? RoiSupport::No : RoiSupport::Auto;
+    if (const auto steps = parseRoiScript(object.text(key::kRoi, ""))) face.roi = *steps;
+    face.roiNext = nonNegative(object, key::kRoiNext);
+    face.ispSelectReply =
+        static_cast<uint8_t>(std::clamp<int64_t>(object.integer(key::kIspSelectReply, 1), 0, UINT8_MAX));
+    for (size_t isp = 0; isp < face::kIspCount; ++isp)
+        if (const auto slots = parseFaceSlots(object.text(key::kIspFaces[isp], ""))) face.faces[isp] = *slots;
+    if (const auto polls = parseReadyPolls(object.text(key::kFaceReady, "0"))) face.readyAfter = *polls;
+    if (const auto flags = parseIspFlags(object.text(key::kFaceInconsistent, "0"))) face.inconsistent = *flags;
+    return face;
+}
+
 }  // namespace
 
 std::string cameraStateToJson(const CameraState& state) {
@@ -292,6 +372,9 @@ std::string cameraStateToJson(const CameraState& state) {
     json_t* bus = addObject(root.get(), key::kBus);
     setInt(bus, key::kAbsentUntil, state.bus.absentUntilMs);
     setBool(bus, key::kPowerLost, state.bus.powerLost);
+
+    writePresets(root.get(), state.presets);
+    writeFace(root.get(), state.face);
 
     std::unique_ptr<char, TextRelease> text(json_dumps(root.get(), JSON_INDENT(2) | JSON_SORT_KEYS));
     if (!text) throw SimError("camera.json: cannot encode the camera state");
@@ -403,6 +486,9 @@ CameraState cameraStateFromJson(const std::string& text) {
     const Reader bus = top.child(key::kBus);
     state.bus.absentUntilMs = bus.integer(key::kAbsentUntil, 0);
     state.bus.powerLost = bus.boolean(key::kPowerLost, false);
+
+    state.presets = readPresets(top);
+    state.face = readFace(top);
     return state;
 }
 

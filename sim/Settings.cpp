@@ -7,6 +7,7 @@
 
 #include "SensorTemperature.h"
 #include "SimError.h"
+#include "FaceState.h"
 #include "Timing.h"
 #include "VideoControls.h"
 
@@ -94,6 +95,7 @@ std::vector<std::string> settingKeys() {
                                      "sensor-temp", "xu-ready", "framing",    "enhancement",   "friendly-name",
                                      "serial-hidden"};
     for (const VideoControlSpec& spec : videoControlSpecs()) keys.push_back(kControlPrefix + std::string(spec.name));
+    for (const std::string& key : faceSettingKeys()) keys.push_back(key);
     return keys;
 }
 
@@ -136,6 +138,8 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         state.identity.serialHidden = flag(key, value);
     } else if (key.rfind(kControlPrefix, 0) == 0) {
         applyControl(state, key, value);
+    } else if (isFaceSetting(key)) {
+        applyFaceSetting(state.face, key, value);
     } else {
         throw SimError("unknown key '" + key + "'");
     }

@@ -14,7 +14,8 @@ namespace camsim {
 // streaming 0|1, usb-type 1..3, ext-power 0|1, system-loaded auto|0|1,
 // timing zero|realistic, sensor-temp T or T0,T1,T2 (degrees Celsius),
 // xu-ready, framing, enhancement, serial-hidden 0|1, friendly-name TEXT,
-// control-NAME V (a standard control inside its range).
+// control-NAME V (a standard control inside its range); face detection and
+// the monitors' records (faceSettingKeys of FaceState.h).
 void applySetting(CameraState& state, const std::string& key, const std::string& value);
 
 // refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent, busy-stuck

@@ -56,6 +56,8 @@ int Camera::handleQuery(const SetupPacket& setup, uint8_t* data) {
     switch (setup.index) {
         case vreq::kQueryVersions: return handleVersionBlock(setup, data);
         case vreq::kQueryPreset: return handlePreset(setup, data);
+        case face::kQuerySensitivity: return handleFaceSensitivity(setup, data);
+        case face::kQueryFaceBox: return handleFaceBox(setup, data);
         case vreq::kQueryUsbType: {
             const uint8_t reply[1] = {static_cast<uint8_t>(state_.run.usbType)};
             return replyIn(setup, data, reply);
