@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/ByteLayout.h"
+#include "base/CNumericLocale.h"
 
 namespace veltrion::configblock {
 
@@ -58,6 +59,8 @@ bool isErased(std::span<const uint8_t> bytes) {
 }
 
 std::string toText(const CamConfigBlock& b) {
+    // Calibration values print with "." even where the user's locale says ",".
+    const CNumericLocale cLocale;
     std::string text;
     appendLine(text, "FPGA LEN \t\t= %u", b.fpgaLength);
     appendLine(text, "ISP Phase1 size \t= %hu", b.ispPhase1Size);

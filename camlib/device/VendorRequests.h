@@ -40,6 +40,11 @@ constexpr uint8_t kLed = 0xDE;
 constexpr uint8_t kSystemLoaded = 0xDF;
 constexpr uint8_t kUsbReset = 0xD7;
 constexpr uint8_t kSelfTest = 0xD6;
+constexpr uint16_t kSelfTestSize = 18;
+// The information text of ISP 0, 1 and 2, one request each.
+constexpr uint8_t kIspInfo0 = 0xDA;
+constexpr uint8_t kIspInfo1 = 0xDB;
+constexpr uint8_t kIspInfo2 = 0xDC;
 constexpr uint8_t kFpgaLoaded = 0xDD;
 
 // Queries multiplexed on request 0xFE by wIndex.

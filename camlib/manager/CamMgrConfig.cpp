@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/ByteLayout.h"
+#include "base/LogPieces.h"
 #include "config/ConfigBackup.h"
 #include "manager/DeviceSession.h"
 #include "manager/Veltrion2CamMgr.h"
@@ -26,22 +27,6 @@ public:
 private:
     B6Device& device_;
 };
-
-// Splits a text into pieces the logger does not cut, at line ends where it can.
-template <typename Emit>
-void forEachLogPiece(const std::string& text, Emit emit) {
-    constexpr size_t kMaxPiece = Logger::kBufferSize - 1;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t length = std::min(kMaxPiece, text.size() - start);
-        if (start + length < text.size()) {
-            const size_t lineEnd = text.rfind('\n', start + length - 1);
-            if (lineEnd != std::string::npos && lineEnd >= start) length = lineEnd - start + 1;
-        }
-        emit(text.substr(start, length));
-        start += length;
-    }
-}
 
 std::string serialOfImage(const std::vector<uint8_t>& image) {
     return ByteReader(image).text(kSerialOffset, kSerialSize).value_or("");

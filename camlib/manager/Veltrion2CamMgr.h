@@ -27,6 +27,9 @@
 //                       from unified packages (ImageSelection), update check
 //   CamMgrRecovery.cpp  boot-mode recovery: RAM download through the boot
 //                       loader, boot-chain check and repair
+//   CamMgrReport.cpp    device health report and self-test information; the
+//                       text pieces are in ReportText, SelfTestBlock,
+//                       FlashRegionScan and FeatureTable
 
 #include <array>
 #include <chrono>
@@ -300,6 +303,27 @@ public:
     void stopAllRawFaceMonitors();
     // How long the raw-face monitor waits between ready polls of an ISP (190 ms).
     void setFaceReadyPause(std::chrono::milliseconds pause) { faceReadyPause_ = pause; }
+
+    // ---- device health report (CamMgrReport.cpp) ----
+    // Writes "device (<serial>)/reportFile(<serial>).txt" and the lookup-table
+    // dump under reportDir. A section that fails ends the run: the file keeps
+    // what was gathered and says where it stopped, and the result is false.
+    // The flash reads leave the camera in SPI mode.
+    bool generateDeviceReport(bool withFPGA, const std::string& devPath, const std::string& reportDir);
+    // The self-test status text and the three ISP information texts.
+    bool GenerateBISTReport(const std::string& devPath, std::string& statusText, std::string& ispText);
+    void dumpBISTInfo(const std::string& devPath);
+    // The sections; each appends a failure line to its text before it fails.
+    bool createVerFSChecksumReport(bool withFPGA, const CameraInfo& info, const std::string& devPath,
+                                   std::string& section);
+    bool createLUTReport(const std::string& devPath, const std::string& lutFile, std::string& section);
+    bool createBootloaderBackupReport(const std::string& devPath, std::string& section);
+    bool createConfigBlockReport(const std::string& devPath, std::string& section);
+    bool createEnabledFeaturesReport(const std::string& devPath, std::string& section);
+    bool createDeviceDescriptorsReport(const std::string& devPath, std::string& section);
+    bool createUSBBusAndPowerReport(const std::string& devPath, std::string& section);
+    // Creates one directory; one that exists already counts as created.
+    bool createDir(const std::string& path);
 
 private:
     std::unique_ptr<B6Device> createDevice();
