@@ -141,6 +141,12 @@ int Camera::transferLocked(const SetupPacket& setup, uint8_t* data) {
         if (--fail->second == 0) state_.faults.failNext.erase(fail);
         return veltrion::kUsbErrorIo;
     }
+    if (auto nth = state_.faults.failNth.find(setup.request); nth != state_.faults.failNth.end()) {
+        if (--nth->second == 0) {
+            state_.faults.failNth.erase(nth);
+            return veltrion::kUsbErrorIo;
+        }
+    }
     if (!(setup.requestType & kDirectionIn)) return dispatch(setup, data);
     auto shortReply = state_.faults.shortReply.find(setup.request);
     if (shortReply == state_.faults.shortReply.end()) return dispatch(setup, data);
@@ -191,6 +197,10 @@ int Camera::handleVendor(const SetupPacket& setup, uint8_t* data) {
         case veltrion::reg::kReadSensor:
         case veltrion::reg::kWriteSensor: return handleRegister(setup, data);
         case vreq::kEeprom: return handleEeprom(setup, data);
+        case vreq::kSelfTest: return handleSelfTest(setup, data);
+        case vreq::kIspInfo0:
+        case vreq::kIspInfo1:
+        case vreq::kIspInfo2: return handleIspInfo(setup, data);
         case vreq::kMonitorData: return handleMonitorData(setup, data);
         default: return veltrion::kUsbErrorPipe;
     }

@@ -135,6 +135,9 @@ private:
     int handleComponentChecksum(const SetupPacket& setup, uint8_t* data);
     int handleFpgaLoaded(const SetupPacket& setup, uint8_t* data);
     int handlePreset(const SetupPacket& setup, uint8_t* data);
+    // Self-test block and ISP information texts (requests/SelfTest.cpp).
+    int handleSelfTest(const SetupPacket& setup, uint8_t* data);
+    int handleIspInfo(const SetupPacket& setup, uint8_t* data);
     // Face detection (requests/FaceDetection.cpp) and the monitors' records
     // on request 0xFD (requests/Monitors.cpp).
     int handleFaceSensitivity(const SetupPacket& setup, uint8_t* data);
@@ -154,6 +157,8 @@ private:
     void waitWhileBusy();
     void startBusy(uint32_t microseconds);
     bool isV3Group() const;
+    // True when the armed read fault strikes a flash read of these bytes.
+    bool readFaultStrikes(uint32_t address, uint32_t length);
     void afterPageProgrammed();
     // True when the armed power cut strikes this erase.
     bool eraseCutByPowerLoss();
@@ -222,6 +227,10 @@ private:
         std::array<uint8_t, 256> reply{};
     };
     Latch latch_;
+
+    // Information-text reads of each ISP since the last self-test: which of
+    // its two parts the next read gives. Not persisted.
+    std::array<uint32_t, 3> ispInfoReads_{};
 
     // What the monitors chose on request 0xFD in one enumeration: the ROI
     // mode, and the ISP whose face data the next reads return with the ready

@@ -7,9 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "FaceState.h"
+#include "SelfTestState.h"
 
 namespace camsim {
 
@@ -22,6 +24,10 @@ struct Identity {
     // The capture node's USB parent gives no serial number (the vendor
     // channel still reads it from the string descriptor).
     bool serialHidden = false;
+    // What the serial-number string descriptor says when it is not the
+    // serial above (a damaged or hostile camera); the bus still lists it
+    // under the serial above.
+    std::optional<std::string> serialAnswer;
 
     bool operator==(const Identity&) const = default;
 };
@@ -103,6 +109,11 @@ struct Faults {
     std::map<uint8_t, uint32_t> shortReply;  // request code -> IN replies still to cut short
     uint32_t xuStallMs = 0;      // every extension-unit call answers this much later
     uint32_t xuVanishAfter = 0;  // the camera leaves the bus during the N-th extension-unit call from now
+    std::map<uint8_t, uint32_t> failNth;  // request code -> the transfer from now that fails, once
+    // Flash reads of the 256-byte page holding this address fail once
+    // failReadAfter reads of it have gone through; -1 for none.
+    int64_t failReadAt = -1;
+    uint32_t failReadAfter = 0;
 
     bool operator==(const Faults&) const = default;
 };
@@ -162,6 +173,7 @@ struct CameraState {
     VideoState video;
     PresetBank presets;
     FaceState face;
+    SelfTestState selfTest;
 };
 
 // Equal in everything but the counters and the revision: what a change of
@@ -169,7 +181,7 @@ struct CameraState {
 inline bool sameExceptCounters(const CameraState& a, const CameraState& b) {
     return a.identity == b.identity && a.run == b.run && a.running == b.running && a.timing == b.timing &&
            a.faults == b.faults && a.bus == b.bus && a.video == b.video &&
-           a.presets == b.presets && a.face == b.face;
+           a.presets == b.presets && a.face == b.face && a.selfTest == b.selfTest;
 }
 
 }  // namespace camsim

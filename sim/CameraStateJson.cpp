@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "SelfTestJson.h"
 #include "SensorTemperature.h"
 #include "SimError.h"
 
@@ -34,6 +35,10 @@ constexpr const char* kSerial = "serial";
 constexpr const char* kFriendlyName = "friendly-name";
 constexpr const char* kModel = "model";
 constexpr const char* kSerialHidden = "serial-hidden";
+constexpr const char* kSerialAnswer = "serial-answer";
+constexpr const char* kFailNth = "fail-nth";
+constexpr const char* kFailReadAt = "fail-read-at";
+constexpr const char* kFailReadAfter = "fail-read-after";
 constexpr const char* kLastPreset = "last-preset";
 constexpr const char* kVideo = "video";
 constexpr const char* kReady = "ready";
@@ -302,6 +307,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setText(identity, key::kFriendlyName, state.identity.friendlyName);
     setText(identity, key::kModel, state.identity.model);
     setBool(identity, key::kSerialHidden, state.identity.serialHidden);
+    if (state.identity.serialAnswer) setText(identity, key::kSerialAnswer, *state.identity.serialAnswer);
 
     json_t* run = addObject(root.get(), key::kState);
     setInt(run, key::kUsbType, state.run.usbType);
@@ -352,6 +358,10 @@ std::string cameraStateToJson(const CameraState& state) {
     for (const auto& [request, count] : state.faults.failNext) setInt(failNext, hex(request, 2).c_str(), count);
     json_t* shortReply = addObject(faults, key::kShortReply);
     for (const auto& [request, count] : state.faults.shortReply) setInt(shortReply, hex(request, 2).c_str(), count);
+    json_t* failNth = addObject(faults, key::kFailNth);
+    for (const auto& [request, count] : state.faults.failNth) setInt(failNth, hex(request, 2).c_str(), count);
+    setInt(faults, key::kFailReadAt, state.faults.failReadAt);
+    setInt(faults, key::kFailReadAfter, state.faults.failReadAfter);
 
     json_t* counters = addObject(root.get(), key::kCounters);
     setInt(counters, key::kResets, static_cast<int64_t>(state.counters.resets));
@@ -375,6 +385,7 @@ std::string cameraStateToJson(const CameraState& state) {
 
     writePresets(root.get(), state.presets);
     writeFace(root.get(), state.face);
+    writeSelfTestJson(root.get(), state.selfTest);
 
     std::unique_ptr<char, TextRelease> text(json_dumps(root.get(), JSON_INDENT(2) | JSON_SORT_KEYS));
     if (!text) throw SimError("camera.json: cannot encode the camera state");
@@ -397,6 +408,8 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.identity.friendlyName = identity.text(key::kFriendlyName, "");
     state.identity.model = identity.text(key::kModel, "");
     state.identity.serialHidden = identity.boolean(key::kSerialHidden, false);
+    if (json_is_string(json_object_get(identity.raw(), key::kSerialAnswer)))
+        state.identity.serialAnswer = identity.text(key::kSerialAnswer, "");
 
     const Reader run = top.child(key::kState);
     state.run.usbType = static_cast<int>(run.integer(key::kUsbType, state.run.usbType));
@@ -460,6 +473,9 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.faults.xuVanishAfter = nonNegative(faults, key::kXuVanishAfter);
     state.faults.failNext = requestCounts(faults, key::kFailNext);
     state.faults.shortReply = requestCounts(faults, key::kShortReply);
+    state.faults.failNth = requestCounts(faults, key::kFailNth);
+    state.faults.failReadAt = std::clamp<int64_t>(faults.integer(key::kFailReadAt, -1), -1, UINT32_MAX);
+    state.faults.failReadAfter = nonNegative(faults, key::kFailReadAfter);
 
     const Reader counters = top.child(key::kCounters);
     state.counters.resets = counter(counters, key::kResets);
@@ -489,6 +505,7 @@ CameraState cameraStateFromJson(const std::string& text) {
 
     state.presets = readPresets(top);
     state.face = readFace(top);
+    state.selfTest = readSelfTestJson(top.raw());
     return state;
 }
 

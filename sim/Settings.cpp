@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "SensorTemperature.h"
+#include "format/FlashMap.h"
 #include "SimError.h"
 #include "FaceState.h"
 #include "Timing.h"
@@ -59,6 +60,40 @@ void applyRequestCount(std::map<uint8_t, uint32_t>& counts, const std::string& k
         counts[static_cast<uint8_t>(code)] = static_cast<uint32_t>(count);
 }
 
+// serial-answer TEXT: what the serial-number string descriptor says (any
+// ASCII, control characters and the empty text included, so tests can play a
+// damaged or hostile camera); "default" gives the camera's serial again.
+constexpr size_t kMaxSerialAnswer = 126;  // UTF-16 units a string descriptor holds
+std::optional<std::string> serialAnswer(const std::string& value) {
+    if (value == "default") return std::nullopt;
+    const bool ascii = std::all_of(value.begin(), value.end(), [](unsigned char c) { return c < 0x80; });
+    if (value.size() > kMaxSerialAnswer || !ascii)
+        throw SimError("bad value for serial-answer (at most " + std::to_string(kMaxSerialAnswer) +
+                       " ASCII characters, or default)");
+    return value;
+}
+
+// fail-read-at ADDR[:K] (ADDR in hex): flash reads of the page holding ADDR
+// fail once K reads of it went through; "none" disarms it.
+void applyReadFault(Faults& faults, const std::string& value) {
+    if (value == "none") {
+        faults.failReadAt = -1;
+        faults.failReadAfter = 0;
+        return;
+    }
+    const size_t colon = value.find(':');
+    std::string address = value.substr(0, colon);
+    if (address.size() > 2 && address[0] == '0' && (address[1] == 'x' || address[1] == 'X')) address.erase(0, 2);
+    unsigned long long parsedAddress = 0;
+    unsigned long long after = 0;
+    if (!parseUnsigned(address, 16, veltrion::flashmap::kFlashSize - 1, parsedAddress) ||
+        (colon != std::string::npos &&
+         !parseUnsigned(value.substr(colon + 1), 10, std::numeric_limits<uint32_t>::max(), after)))
+        throw SimError("bad value '" + value + "' for fail-read-at (expected ADDR or ADDR:K with ADDR in hex, or none)");
+    faults.failReadAt = static_cast<int64_t>(parsedAddress);
+    faults.failReadAfter = static_cast<uint32_t>(after);
+}
+
 constexpr const char* kControlPrefix = "control-";
 // The longest an extension-unit call may be made to wait.
 constexpr unsigned long long kMaxXuStallMs = 60'000;
@@ -96,13 +131,16 @@ std::vector<std::string> settingKeys() {
                                      "serial-hidden"};
     for (const VideoControlSpec& spec : videoControlSpecs()) keys.push_back(kControlPrefix + std::string(spec.name));
     for (const std::string& key : faceSettingKeys()) keys.push_back(key);
+    for (const std::string& key : selfTestSettingKeys()) keys.push_back(key);
+    keys.push_back("serial-answer");
     return keys;
 }
 
 std::vector<std::string> faultKeys() {
     return {"refuse-df",   "refuse-c1",           "refuse-checksum", "checksum-inconsistent",
             "busy-stuck",  "power-loss-after-pages", "fail-next",   "ram-readback-corrupt",
-            "short-reply", "xu-stall-ms",         "xu-vanish-after"};
+            "short-reply", "xu-stall-ms",         "xu-vanish-after", "fail-nth",
+            "fail-read-at"};
 }
 
 void applySetting(CameraState& state, const std::string& key, const std::string& value) {
@@ -140,7 +178,9 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         applyControl(state, key, value);
     } else if (isFaceSetting(key)) {
         applyFaceSetting(state.face, key, value);
-    } else {
+    } else if (key == "serial-answer") {
+        state.identity.serialAnswer = serialAnswer(value);
+    } else if (!applySelfTestSetting(state.selfTest, key, value)) {
         throw SimError("unknown key '" + key + "'");
     }
 }
@@ -173,6 +213,10 @@ void applyFault(CameraState& state, const std::string& key, const std::string& v
         faults.xuStallMs = static_cast<uint32_t>(number(key, value, 0, kMaxXuStallMs));
     } else if (key == "xu-vanish-after") {
         faults.xuVanishAfter = static_cast<uint32_t>(number(key, value, 0, std::numeric_limits<uint32_t>::max()));
+    } else if (key == "fail-nth") {
+        applyRequestCount(faults.failNth, key, value);
+    } else if (key == "fail-read-at") {
+        applyReadFault(faults, value);
     } else {
         throw SimError("unknown fault '" + key + "'");
     }

@@ -105,7 +105,7 @@ int Camera::handleStringDescriptor(const SetupPacket& setup, uint8_t* data) {
     } else if (index == kStringProduct) {
         text = veltrion::getProductNameFromVidPid(state_.identity.vendorId, state_.identity.productId);
     } else if (index == kStringSerial) {
-        text = state_.identity.serial;
+        text = state_.identity.serialAnswer.value_or(state_.identity.serial);
     } else {
         return veltrion::kUsbErrorPipe;
     }

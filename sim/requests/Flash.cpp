@@ -70,12 +70,23 @@ int Camera::handleFlashProgram(const SetupPacket& setup, uint8_t* data) {
     return setup.length;
 }
 
+bool Camera::readFaultStrikes(uint32_t address, uint32_t length) {
+    Faults& faults = state_.faults;
+    if (faults.failReadAt < 0) return false;
+    const uint64_t page = static_cast<uint64_t>(faults.failReadAt) / kPageSize;
+    if (address / kPageSize > page || (uint64_t{address} + length - 1) / kPageSize < page) return false;
+    if (faults.failReadAfter == 0) return true;
+    --faults.failReadAfter;
+    return false;
+}
+
 int Camera::handleFlashRead(const SetupPacket& setup, uint8_t* data) {
     // Reads work in any mode: the controller reads the flash itself.
     const uint32_t address = flashAddress(setup);
     if (setup.length == 0 || setup.length > kPageSize || address >= flash_.size() ||
         setup.length > flash_.size() - address)
         return veltrion::kUsbErrorPipe;
+    if (readFaultStrikes(address, setup.length)) return veltrion::kUsbErrorIo;
     waitWhileBusy();
     std::array<uint8_t, kPageSize> page{};
     flash_.read(address, std::span(page).first(setup.length));
