@@ -213,20 +213,4 @@ TEST(ConsoleFrontEnd, StandardOutputIsLineBuffered) {
     EXPECT_EQ(rest.status, kFailure);
 }
 
-// Actions whose work this build does not have yet fail plainly.
-TEST(ConsoleFrontEnd, ActionsNotInThisBuildFail) {
-    SimulatedBus bus;
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"-z", "0"}, "-z"},
-        {{"-i", "0"}, "-i"},
-    };
-    for (const auto& [args, action] : cases) {
-        const RunResult r = bus.tool(args);
-        EXPECT_TRUE(r.says(action + ": not available in this build\n")) << action << "\n" << r.out;
-        EXPECT_FALSE(r.says("Succesfully")) << action;
-        EXPECT_FALSE(r.says("SUccessfully")) << action;
-        EXPECT_EQ(r.status, kFailure) << action;
-    }
-}
-
 }  // namespace
