@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,11 @@ namespace veltrion::cli {
 
 namespace {
 
-// Set by Ctrl-C or a device error, polled by the main thread every 100 ms.
-volatile sig_atomic_t stopMonitoring = 1;
+// Set by Ctrl-C (in the signal handler) or a device error (on the monitor's
+// thread), polled by the main thread every 100 ms. A lock-free atomic is safe
+// in both places; a plain volatile flag would be a data race with the thread.
+std::atomic<int> stopMonitoring{1};
+static_assert(std::atomic<int>::is_always_lock_free);
 constexpr auto kStopPoll = std::chrono::milliseconds(100);
 
 void consoleCtrlHandler(int) {
@@ -63,9 +67,9 @@ public:
         int isp = 0;
         for (const auto* faces : {&isp0, &isp1, &isp2}) {
             std::printf("ISP %d faces:\n", isp++);
-            unsigned number = 0;
+            // The face number is the slot the ISP reported it in.
             for (const auto& face : *faces)
-                std::printf("face %u at (%u, %u, %u, %u)\n", number++, face.left, face.top, face.right, face.bottom);
+                std::printf("face %u at (%u, %u, %u, %u)\n", face.slot, face.left, face.top, face.right, face.bottom);
         }
     }
     void onStreamingStatus(bool streaming) override { std::printf("isStreaming = %d\n", streaming ? 1 : 0); }
