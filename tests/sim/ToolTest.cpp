@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "CameraStateJson.h"
 #include "SimFixture.h"
 #include "tool/ToolCommands.h"
 
@@ -59,6 +60,12 @@ TEST_F(ToolTest, BadInputGivesOneLineAndStatusOne) {
         {{"set", "cam0", "control-zoom", "501"}, "bad value '501' for control-zoom (expected 100..500)"},
         {{"set", "cam0", "control-colour", "1"}, "unknown key 'control-colour'"},
         {{"fault", "cam0", "xu-stall-ms", "60001"}, "bad value"},
+        {{"set", "cam0", "fd-sen", "0x945"}, "bad value '0x945' for fd-sen"},
+        {{"set", "cam0", "roi", "500-"}, "bad value '500-' for roi"},
+        {{"set", "cam0", "isp0-faces", "1,2,3"}, "bad value"},
+        {{"set", "cam0", "isp1-faces", "-;-;-;-;-;-;-;-;-;-;-;-;-;-;-;-;-"}, "bad value"},  // 17 slots
+        {{"set", "cam0", "face-ready", "1,2"}, "bad value '1,2' for face-ready"},
+        {{"set", "cam0", "roi-support", "yes"}, "bad value"},
         {{"add", "x", "--vid", "12"}, "bad vid"},
         {{"frobnicate"}, "unknown command"},
         {{"remove"}, "wrong number of arguments"},
@@ -93,6 +100,30 @@ TEST_F(ToolTest, SetAndFaultReachTheCamera) {
     EXPECT_EQ(bus->state("cam0").faults.failNext.count(0xC2), 0u);
     ASSERT_EQ(run({"fault", "cam0", "fail-next", "0"}), kToolOk);
     EXPECT_TRUE(bus->state("cam0").faults.failNext.empty());
+}
+
+TEST_F(ToolTest, FaceSettingsAndPresetsSurviveCameraJson) {
+    ASSERT_EQ(run({"add", "cam0"}), kToolOk);
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"fd-sen", "0x944"},
+             {"face-box", "1"},
+             {"roi-support", "0"},
+             {"roi", "none,500-400,stall"},
+             {"isp-select-reply", "7"},
+             {"isp2-faces", "1,2,3,4;-;65535,0,0,0"},
+             {"face-ready", "2,never,0"},
+             {"face-inconsistent", "0,1,0"}})
+        ASSERT_EQ(run({"set", "cam0", key, value}), kToolOk) << key << ": " << err.str();
+    CameraState state = bus->state("cam0");
+    EXPECT_EQ(formatRoiScript(state.face.roi), "none,500-400,stall");
+    EXPECT_EQ(formatFaceSlots(state.face.faces[2]), "1,2,3,4;-;65535,0,0,0");
+    EXPECT_EQ(state.face.readyAfter, (std::array<int32_t, 3>{2, face::kNeverReady, 0}));
+    state.face.roiNext = 2;
+    state.presets[1][9] = {{"gain", 5}, {"brightness", -3}};
+    state.presets[0][0] = {{"pan", -3600}};
+    const CameraState back = cameraStateFromJson(cameraStateToJson(state));
+    EXPECT_EQ(back.face, state.face);
+    EXPECT_EQ(back.presets, state.presets);
 }
 
 TEST_F(ToolTest, VideoSettingsForeignCamerasAndTheEventLog) {
