@@ -43,12 +43,13 @@ TEST(ConsoleFrontEnd, UsageTextHasItsLinesAndNamesTheProgram) {
     EXPECT_EQ(lines[2], "             -v - print the version of the tool: 2.3.2");
     EXPECT_EQ(lines[3],
               "             -b - Check number of broken \"WestBridge\" Veltrion2 is presence in the system");
-    EXPECT_EQ(lines[20],
+    EXPECT_EQ(lines[8], "             -p all [-f] --jobs <N> - the same as -p all, updating up to N cameras at once");
+    EXPECT_EQ(lines[21],
               "             --write-calib <num> <arg file> - write V2s calib params given by the <arg file>, "
               "where <arg file> is \":\" seperated key value pair per line");
-    EXPECT_EQ(lines[37], "To check number of camera(s) is(are) in unbootable state: " + kToolPath + " -b ");
-    EXPECT_EQ(lines[46], "To create a unified image file : " + kToolPath + " -uni <image1> <image2> ... <output image file>");
-    EXPECT_EQ(lines[53], "   " + kToolPath + " -g 0 3 3 4 3");
+    EXPECT_EQ(lines[38], "To check number of camera(s) is(are) in unbootable state: " + kToolPath + " -b ");
+    EXPECT_EQ(lines[47], "To create a unified image file : " + kToolPath + " -uni <image1> <image2> ... <output image file>");
+    EXPECT_EQ(lines[54], "   " + kToolPath + " -g 0 3 3 4 3");
 }
 
 TEST(ConsoleFrontEnd, MissingOrUnknownActionIsAUsageError) {
