@@ -158,11 +158,16 @@ void UsbBridge::attachLocked(const std::string& camera, const std::string& simPa
         attached.videoSerial = view.serialHidden ? std::string() : view.serial;
         device.videoNode = VideoPlace::devNode(attached.video->captureIndex);
         device.metadataNode = VideoPlace::devNode(attached.video->metadataIndex());
-        device.videoLink =
-            kVideoScheme + device.sysName + ":" + usbPathTail(device.vendorId, device.productId, enumerated.serial);
+        device.videoLink = kVideoScheme + device.sysName + ":" +
+                           usbPathTail(device.vendorId, device.productId, attached.videoSerial);
     }
 
-    addRecordLocked(attached.place, enumerated, true);
+    // A camera whose serial the video stack cannot learn: the kernel read no
+    // serial at enumeration, so sysfs has none (the vendor channel still asks
+    // the device for its string).
+    EnumeratedDevice shown = enumerated;
+    if (attached.video && attached.videoSerial.empty()) shown.serial.clear();
+    addRecordLocked(attached.place, shown, true);
     // The kernel announces the interface's nodes once the device is there.
     if (attached.video) addVideoLocked(attached);
     attached_.emplace(camera, std::move(attached));

@@ -3,6 +3,7 @@
 // carrying vendor requests both ways, its refusals, standard controls, and a
 // camera that resets under an open source.
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 
@@ -88,6 +89,29 @@ TEST_F(V4l2VideoPortOverBridge, ListsEachRunningCameraOnceByItsUsbDevice) {
     std::shared_ptr<VideoSource> source;
     EXPECT_EQ(video.openSource("v4l:1-3:vid_04b4&pid_00f3:", source), -ENODEV);
     EXPECT_EQ(source, nullptr);
+}
+
+// A camera whose serial the video stack cannot learn is listed without one,
+// as the simulator's own video port lists it; the vendor channel still reads
+// the serial from the device.
+TEST_F(V4l2VideoPortOverBridge, HiddenSerialIsUnknownToTheVideoPortOnly) {
+    bus->add("cam0", kV3VideoAudio, kSerial0, false);
+    bus->set("cam0", "serial-hidden", "1");
+    startBridge();
+    std::vector<VideoSourceEntry> sources;
+    ASSERT_EQ(video.listSources(sources), 0);
+    ASSERT_EQ(sources.size(), 1u);
+    EXPECT_FALSE(sources[0].serialKnown);
+    EXPECT_EQ(sources[0].serial, "");
+    EXPECT_EQ(sources[0].symbolicLink, "v4l:1-1:vid_3a7c&pid_0003:");
+    EXPECT_EQ(sources[0].symbolicLink, device("cam0").videoLink);
+
+    LibusbPort usb;
+    std::vector<UsbDeviceEntry> entries;
+    ASSERT_EQ(usb.listDevices(entries), 0);
+    const std::string usbPath = "usb:1-1:vid_3a7c&pid_0003:" + kSerial0;
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [&](const UsbDeviceEntry& entry) { return entry.path == usbPath; }));
 }
 
 TEST_F(V4l2VideoPortOverBridge, ExtensionUnitCarriesVendorRequestsBothWays) {
