@@ -15,8 +15,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "BridgeFixture.h"
+#include "device/usb/LibusbPort.h"
 
 extern char** environ;
 
@@ -24,6 +26,7 @@ namespace veltrion::realports::test {
 namespace {
 
 constexpr uint8_t kUnknownRequest = 0x01;
+constexpr size_t kUsableDeviceNumbers = 254;  // 2..255: the root hub has 1
 constexpr uint8_t kClassVideo = 0x0E;
 constexpr uint8_t kSubClassVideoControl = 0x01;
 constexpr uint8_t kClassSpecificInterface = 0x24;
@@ -213,6 +216,42 @@ TEST_F(BridgeTest, ResetIsAnnouncedAsRemoveThenAdd) {
     EXPECT_EQ(events, (std::vector<libusb_hotplug_event>{LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
                                                           LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED}));
     libusb_hotplug_deregister_callback(usb.context, callback);
+}
+
+// Every enumeration takes a device number not used before in the bridge's
+// life, past the kernel's 127 as far as libusb reads them; after the last one
+// the bridge says why the camera stays away, where umockdev would abort.
+TEST_F(BridgeTest, NodeNamesAreNeverReusedUntilTheNumbersRunOut) {
+    bus->add("cam0", kV3VideoAudio, kSerial0, false);
+    startBridge();
+    LibusbPort usb;
+    std::set<std::string> nodes;
+    std::string exhausted;
+    while (exhausted.empty()) {
+        const BridgedDevice cam0 = device("cam0");
+        ASSERT_TRUE(nodes.insert(cam0.devNode).second) << cam0.devNode << " used twice";
+        ASSERT_LE(nodes.size(), kUsableDeviceNumbers) << "the numbers never ran out";
+        std::unique_ptr<UsbHandle> handle;
+        ASSERT_EQ(usb.open(cam0.usbPath, handle), 0) << cam0.devNode;
+        uint8_t byte = 0;
+        handle->controlTransfer(vreq::kTypeIn, vreq::kUsbReset, 0, 0, &byte, 1, kControlTimeoutMs);
+        handle.reset();
+        ASSERT_TRUE(eventually([&] {
+            const auto now = bridge->device("cam0");
+            if (now) return now->devNode != cam0.devNode;
+            try {
+                bridge->sync();
+            } catch (const DeviceNumbersExhausted& error) {
+                exhausted = error.what();
+                return true;
+            }
+            return false;
+        })) << "no new enumeration after " << cam0.devNode;
+    }
+    EXPECT_EQ(nodes.size(), kUsableDeviceNumbers);
+    EXPECT_TRUE(nodes.contains("/dev/bus/usb/001/255"));
+    EXPECT_NE(exhausted.find("cannot reuse a /dev node name"), std::string::npos) << exhausted;
+    EXPECT_FALSE(bridge->device("cam0"));
 }
 
 TEST_F(BridgeTest, ClosedNodesAreReleased) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <stdexcept>
 
 #include "Bus.h"
@@ -18,7 +19,11 @@ namespace {
 
 constexpr int kBus = 1;
 constexpr int kFirstDeviceNumber = 2;  // after the root hub
-constexpr int kLastDeviceNumber = 127;
+// umockdev cannot make a /dev node under a name it has used before, so device
+// numbers are never reused within a bridge's life. The kernel wraps at 127;
+// libusb reads numbers up to 255 and names the node with them, which gives a
+// bridge twice the enumerations a real bus would before the numbers run out.
+constexpr int kLastDeviceNumber = 255;
 constexpr int kRootHubPort = 0;
 constexpr int kRootHubDeviceNumber = 1;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
@@ -237,15 +242,13 @@ int UsbBridge::portFor(const std::string& camera) {
 }
 
 int UsbBridge::nextDeviceNumber() const {
-    // Addresses go up with every enumeration and wrap, skipping those in use.
-    int number = lastDeviceNumber_;
-    for (int tried = kFirstDeviceNumber; tried <= kLastDeviceNumber; ++tried) {
-        number = number >= kLastDeviceNumber ? kFirstDeviceNumber : number + 1;
-        const bool used = std::any_of(attached_.begin(), attached_.end(),
-                                      [number](const auto& entry) { return entry.second.place.deviceNumber == number; });
-        if (!used) return number;
-    }
-    throw std::runtime_error("no free device number on the bridged bus");
+    // Addresses go up with every enumeration and never wrap (see kLastDeviceNumber).
+    if (lastDeviceNumber_ >= kLastDeviceNumber)
+        throw DeviceNumbersExhausted("the bridged bus has used every device number (" + std::to_string(kFirstDeviceNumber) +
+                                 ".." + std::to_string(kLastDeviceNumber) +
+                                 ") and umockdev cannot reuse a /dev node name: no further enumeration in this "
+                                 "bridge's life (start a new bridge)");
+    return lastDeviceNumber_ + 1;
 }
 
 std::optional<NodeBinding> UsbBridge::bind(const std::string& devNode) {
@@ -321,11 +324,16 @@ void UsbBridge::pollUntilStopped(std::stop_token stop) {
     std::mutex waitMutex;
     std::condition_variable_any wake;
     std::unique_lock waitLock(waitMutex);
+    bool told = false;
     while (!stop.stop_requested()) {
         handler_->releaseClosedClients();
         videoHandler_->releaseClosedClients();
         try {
             sync();
+        } catch (const DeviceNumbersExhausted& error) {
+            // Told once: the camera that needed the number stays away for good.
+            if (!told) std::fprintf(stderr, "UsbBridge: %s\n", error.what());
+            told = true;
         } catch (const std::exception&) {
             // A camera folder mid-change; the next round sees it settled.
         }

@@ -6,10 +6,12 @@
 // libusb code of this process, and of children that inherit the preload and
 // UMOCKDEV_DIR, then talks to the simulated cameras as to real ones.
 //
-// Cameras keep their port; each enumeration gets a new device number. A
-// camera that resets or is power-cycled leaves the bus (a "remove" uevent)
-// and enumerates again (an "add" uevent); one without a bootable chain
-// shows as the controller's boot loader.
+// Cameras keep their port; each enumeration gets a new device number, never
+// one used before in the bridge's life (umockdev cannot make a /dev node
+// under a used name); once they run out, sync() throws DeviceNumbersExhausted
+// and the camera stays off the bus. A camera that resets or is power-cycled
+// leaves the bus (a "remove" uevent) and enumerates again (an "add" uevent);
+// one without a bootable chain shows as the controller's boot loader.
 //
 // A camera running as a camera also has its video function: a capture node
 // and a metadata node under its VideoControl interface, whose ioctls reach
@@ -29,6 +31,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <stop_token>
 #include <thread>
@@ -62,6 +65,11 @@ struct BridgedDevice {
     std::string videoNode;     // /dev/videoN, the capture node
     std::string metadataNode;  // /dev/videoN+1
     std::string videoLink;     // the capture source's link, "v4l:1-2:vid_…&pid_…:<serial>"
+};
+
+// No device number is left for another enumeration.
+struct DeviceNumbersExhausted : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 class UsbBridge : private NodeDirectory, private VideoNodeDirectory {
