@@ -72,7 +72,7 @@ public:
 
 class Monitors : public ControlsOnSimBus {
 protected:
-    void addV2s() { bus.add("cam0", camsim::AddOptions{.productId = 0xc002}); }
+    void addV2s() { bus.add("cam0", 0xc002, "", false); }
 };
 
 TEST_F(Monitors, RoiMonitorReportsEachCycleOnItsOwnThreadUntilStopped) {
