@@ -86,13 +86,16 @@ void DeviceMonitor::handleUSBDeviceNotification(const HotplugEvent* event, bool 
         callback_->onDeviceRemoval(event->devicePath, event->friendlyName);
 }
 
-void monitorFunc(DeviceNotificationCallback* callback, const StopSignal& stop, std::unique_ptr<HotplugPort> port) {
+void monitorFunc(DeviceNotificationCallback* callback, const StopSignal& stop, std::unique_ptr<HotplugPort> port,
+                 const std::function<void()>& listening) {
     std::unique_ptr<DeviceMonitor> monitor;
     try {
         monitor = std::make_unique<DeviceMonitor>(callback, std::move(port));
     } catch (int) {
+        if (listening) listening();
         return;  // the init failure is written; no hot-plug for this channel
     }
+    if (listening) listening();
     while (!stop.requested()) {
         if (!monitor->pumpEvents(stop, kPumpIntervalMs)) break;
     }

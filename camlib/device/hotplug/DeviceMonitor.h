@@ -4,6 +4,7 @@
 // event to a DeviceNotificationCallback. Created and run on a monitor thread
 // of its own (runDeviceMonitor).
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,8 +47,9 @@ private:
 // The monitor thread's body: builds a monitor for the callback and pumps its
 // events every 10 ms at most until stop is requested. When the monitor cannot
 // be built, the init failure has been written and the thread ends: the
-// channel works on without hot-plug.
+// channel works on without hot-plug. listening (if given) is called once the
+// monitor receives events, or has failed to.
 void monitorFunc(DeviceNotificationCallback* callback, const StopSignal& stop,
-                 std::unique_ptr<HotplugPort> port = nullptr);
+                 std::unique_ptr<HotplugPort> port = nullptr, const std::function<void()>& listening = {});
 
 }  // namespace veltrion

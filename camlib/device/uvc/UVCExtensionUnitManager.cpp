@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <future>
 #include <string_view>
 
 #include "MediaSourceCache.h"
@@ -42,10 +43,18 @@ UVCExtensionUnitManager::UVCExtensionUnitManager(std::unique_ptr<VideoPort> port
                                                  bool hotplug, std::unique_ptr<HotplugPort> hotplugPort)
     : port_(std::move(port)), products_(products) {
     if (!hotplug) return;
-    monitorThread_ = startLibraryThread([this, hotplugPort = std::move(hotplugPort)]() mutable {
-        NotificationCB callback(shutdownWorker_);
-        monitorFunc(&callback, stop_, std::move(hotplugPort));
-    });
+    std::promise<void> listening;
+    std::future<void> started = listening.get_future();
+    monitorThread_ = startLibraryThread(
+        [this, hotplugPort = std::move(hotplugPort), listening = std::move(listening)]() mutable {
+            NotificationCB callback(shutdownWorker_);
+            monitorFunc(&callback, stop_, std::move(hotplugPort), [&listening] { listening.set_value(); });
+        });
+    // The monitor's event source only sees what happens after it is set up:
+    // without this wait, a camera pulled out just after the manager is made
+    // would keep its dead source. (A thread that ends without setting the
+    // value breaks the promise, which ends the wait too.)
+    started.wait();
 }
 
 UVCExtensionUnitManager::~UVCExtensionUnitManager() {
