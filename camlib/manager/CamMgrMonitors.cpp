@@ -52,6 +52,27 @@ bool cycleDue(Clock::time_point& lastPoll) {
 
 }  // namespace
 
+// Stops a monitor of either kind: sets its flag, joins its thread, closes
+// its device and forgets it.
+bool Veltrion2CamMgr::stopMonitor(std::map<std::string, std::unique_ptr<MonitorThread>>& registry,
+                                  const std::string& devPath, const char* operation) {
+    const auto found = registry.find(devPath);
+    if (found == registry.end()) {
+        logger_->log(kLogInfo, "%s failed - device %s has not started roi monitoring yet\n", operation,
+                     devPath.c_str());
+        return false;
+    }
+    MonitorThread& monitor = *found->second;
+    monitor.stop.store(true);
+    if (monitor.thread.joinable())
+        monitor.thread.join();
+    else
+        logger_->log(kLogError, "%s: thread is not joinable??\n", operation);
+    monitor.device->closeVeltrion2Dev();
+    registry.erase(found);
+    return true;
+}
+
 // ---- ROI monitor ----
 
 bool Veltrion2CamMgr::startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callback, const std::string& devPath) {
@@ -92,15 +113,16 @@ bool Veltrion2CamMgr::startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callb
         monitor->device->closeVeltrion2Dev();
         return false;
     }
+    // Registered before its thread starts, so nothing can fail once it runs.
+    MonitorThread& running = *(roiMonitors_[devPath] = std::move(monitor));
     try {
-        MonitorThread& running = *monitor;
         running.thread = startLibraryThread(&Veltrion2CamMgr::runROIMonitor, this, std::ref(running), callback);
     } catch (const std::system_error&) {
         logger_->log(kLogError, "%s failed - no memory ROIMonitorThread\n", kName);
-        monitor->device->closeVeltrion2Dev();
+        running.device->closeVeltrion2Dev();
+        roiMonitors_.erase(devPath);
         return false;
     }
-    roiMonitors_[devPath] = std::move(monitor);
     return true;
 }
 
@@ -132,23 +154,7 @@ void Veltrion2CamMgr::runROIMonitor(MonitorThread& monitor, OnSFROIDataCallback*
 }
 
 bool Veltrion2CamMgr::stopV2sSFROIMonitorThread(const std::string& devPath) {
-    const auto found = roiMonitors_.find(devPath);
-    if (found == roiMonitors_.end()) {
-        logger_->log(kLogInfo,
-                     "Veltrion2CamMgr::stopV2sSFROIMonitorThread failed - device %s has not started roi monitoring "
-                     "yet\n",
-                     devPath.c_str());
-        return false;
-    }
-    MonitorThread& monitor = *found->second;
-    monitor.stop.store(true);
-    if (monitor.thread.joinable())
-        monitor.thread.join();
-    else
-        logger_->log(kLogError, "Veltrion2CamMgr::stopV2sSFROIMonitorThread: thread is not joinable??\n");
-    monitor.device->closeVeltrion2Dev();
-    roiMonitors_.erase(found);
-    return true;
+    return stopMonitor(roiMonitors_, devPath, "Veltrion2CamMgr::stopV2sSFROIMonitorThread");
 }
 
 void Veltrion2CamMgr::stopAllROIMonitors() {
@@ -182,14 +188,14 @@ bool Veltrion2CamMgr::startVeltrionSFRawFaceMonitorThread(OnSFRawFaceDataCallbac
         return false;
     }
     monitor->device->setLogger(&logger_.get());
+    MonitorThread& running = *(rawFaceMonitors_[devPath] = std::move(monitor));
     try {
-        MonitorThread& running = *monitor;
         running.thread = startLibraryThread(&Veltrion2CamMgr::runRawFaceMonitor, this, std::ref(running), callback);
     } catch (const std::system_error&) {
         logger_->log(kLogError, "%s failed - no memory RawFaceMonitorThread\n", kName);
+        rawFaceMonitors_.erase(devPath);
         return false;
     }
-    rawFaceMonitors_[devPath] = std::move(monitor);
     return true;
 }
 
@@ -261,23 +267,7 @@ std::string Veltrion2CamMgr::readRawFaces(MonitorThread& monitor, OnSFRawFaceDat
 }
 
 bool Veltrion2CamMgr::stopVeltrionSFRawFaceMonitorThread(const std::string& devPath) {
-    const auto found = rawFaceMonitors_.find(devPath);
-    if (found == rawFaceMonitors_.end()) {
-        logger_->log(kLogInfo,
-                     "Veltrion2CamMgr::stopVeltrionSFRawFaceMonitorThread failed - device %s has not started roi "
-                     "monitoring yet\n",
-                     devPath.c_str());
-        return false;
-    }
-    MonitorThread& monitor = *found->second;
-    monitor.stop.store(true);
-    if (monitor.thread.joinable())
-        monitor.thread.join();
-    else
-        logger_->log(kLogError, "Veltrion2CamMgr::stopVeltrionSFRawFaceMonitorThread: thread is not joinable??\n");
-    monitor.device->closeVeltrion2Dev();
-    rawFaceMonitors_.erase(found);
-    return true;
+    return stopMonitor(rawFaceMonitors_, devPath, "Veltrion2CamMgr::stopVeltrionSFRawFaceMonitorThread");
 }
 
 void Veltrion2CamMgr::stopAllRawFaceMonitors() {

@@ -338,6 +338,8 @@ private:
     CamUpdateProgressCallbackInterface* progressCallback_ = nullptr;
 
     // ---- monitors ----
+    bool stopMonitor(std::map<std::string, std::unique_ptr<MonitorThread>>& registry, const std::string& devPath,
+                     const char* operation);
     void runROIMonitor(MonitorThread& monitor, OnSFROIDataCallback* callback);
     void runRawFaceMonitor(MonitorThread& monitor, OnSFRawFaceDataCallback* callback);
     // One raw-face cycle: the error text, or empty when it went through.
