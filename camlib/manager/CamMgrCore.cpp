@@ -4,6 +4,7 @@
 #include "manager/Veltrion2CamMgr.h"
 #include "base/VersionNumber.h"
 #include "device/VendorRequests.h"
+#include "device/VersionBlock.h"
 #include "device/WinDevice.h"
 #include "device/uvc/UVCDevice.h"
 #include "device/usb/UsbPort.h"
@@ -88,10 +89,9 @@ bool Veltrion2CamMgr::getVeltrion2Info(CameraInfo& info, const std::string& devP
         if (device_->sendUsbControlTransfer(vreq::kTypeIn, vreq::kQuery, 0, vreq::kQueryVersions, block,
                                             sizeof block)) {
             uint32_t* targets[] = {&info.fx3Version, &info.fpgaVersion, &info.audioVersion, &info.ispVersion};
-            for (unsigned k = 0; k < 4; ++k) {
-                uint8_t* entry = block + vreq::kVersionEntrySize * k;
-                entry[vreq::kVersionEntrySize - 1] = 0;
-                const std::string text(reinterpret_cast<const char*>(entry + vreq::kVersionTextOffset));
+            const auto texts = versionBlockTexts(block);
+            for (unsigned k = 0; k < texts.size(); ++k) {
+                const std::string& text = texts[k];
                 uint32_t value = 0xFFFFFFFF;
                 if (!getVersion(text, value))
                     logger_->log(kLogError, "Veltrion2CamMgr::getVeltrion2Info (off %d) failed to convert version %s\n",
