@@ -1,9 +1,12 @@
 // Per-transfer cost of the real libusb path (usbfs ioctls answered through
 // the umockdev bridge) next to the simulator's own port, on one simulated
-// camera with the zero timing model. Prints figures; asserts nothing.
+// camera with the zero timing model: our stack (LibusbPort, and WinDevice over
+// it) beside a bare libusb_control_transfer loop on the same device, with the
+// ratio of each to the bare loop. Prints figures; asserts nothing.
 //
 // Usage: bench_usb_transfer [transfers per kind]
 
+#include <libusb.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +23,7 @@
 #include "SimUsbPort.h"
 #include "UsbBridge.h"
 #include "device/VendorRequests.h"
+#include "device/WinDevice.h"
 #include "device/usb/LibusbPort.h"
 #include "support/TempDir.h"
 
@@ -36,11 +40,31 @@ constexpr uint32_t kScratchAddress = 0x300000;
 constexpr uint16_t kV3VideoAudio = 0x0003;
 const std::string kSerial = "A1B2C3D4E5F6";
 
+// One request kind, sent the same way through every path.
 struct Kind {
     const char* name;
-    std::function<int(UsbHandle&)> transfer;
-    int expected;
+    uint8_t requestType;
+    uint8_t request;
+    uint16_t value;
+    uint16_t index;
+    uint16_t length;
 };
+
+std::vector<Kind> kinds() {
+    return {
+        {"system loaded, 1 byte in", vreq::kTypeIn, vreq::kSystemLoaded, 0, 0, 1},
+        {"version block, 88 bytes in", vreq::kTypeIn, vreq::kQuery, 0, vreq::kQueryVersions,
+         vreq::kVersionBlockSize},
+        {"flash read, 256 bytes in", vreq::kTypeIn, vreq::kFlashRead, kScratchAddress >> 16,
+         kScratchAddress & 0xFFFF, kPageSize},
+        // All ones: programs nothing, wears nothing.
+        {"flash program, 256 bytes out", vreq::kTypeOut, vreq::kFlashProgram, kScratchAddress >> 16,
+         kScratchAddress & 0xFFFF, kPageSize},
+    };
+}
+
+// Sends one request of the kind; the byte count, or a negative error.
+using Transfer = std::function<int(const Kind&, uint8_t* data)>;
 
 int in(UsbHandle& handle, uint8_t request, uint16_t value, uint16_t index, uint16_t length) {
     std::vector<uint8_t> reply(length);
@@ -48,35 +72,64 @@ int in(UsbHandle& handle, uint8_t request, uint16_t value, uint16_t index, uint1
                                   veltrion::kControlTimeoutMs);
 }
 
-std::vector<Kind> kinds() {
-    return {
-        {"system loaded, 1 byte in", [](UsbHandle& h) { return in(h, vreq::kSystemLoaded, 0, 0, 1); }, 1},
-        {"version block, 88 bytes in",
-         [](UsbHandle& h) { return in(h, vreq::kQuery, 0, vreq::kQueryVersions, vreq::kVersionBlockSize); },
-         vreq::kVersionBlockSize},
-        {"flash read, 256 bytes in",
-         [](UsbHandle& h) {
-             return in(h, vreq::kFlashRead, kScratchAddress >> 16, kScratchAddress & 0xFFFF, kPageSize);
-         },
-         kPageSize},
-        {"flash program, 256 bytes out",
-         [](UsbHandle& h) {
-             std::vector<uint8_t> page(kPageSize, 0xFF);  // all ones: programs nothing, wears nothing
-             return h.controlTransfer(vreq::kTypeOut, vreq::kFlashProgram, kScratchAddress >> 16,
-                                      kScratchAddress & 0xFFFF, page.data(), kPageSize, veltrion::kControlTimeoutMs);
-         },
-         kPageSize},
-    };
-}
-
 // Microseconds per transfer, or a negative number when one failed.
-double microsecondsPerTransfer(UsbHandle& handle, const Kind& kind, int count) {
+double microsecondsPerTransfer(const Transfer& transfer, const Kind& kind, int count) {
+    std::vector<uint8_t> buffer(kind.length, 0xFF);
     const auto start = Clock::now();
-    for (int i = 0; i < count; ++i)
-        if (kind.transfer(handle) != kind.expected) return -1;
+    for (int i = 0; i < count; ++i) {
+        // An OUT page is refilled as a caller's buffer would be.
+        if (kind.requestType == vreq::kTypeOut) std::fill(buffer.begin(), buffer.end(), 0xFF);
+        if (transfer(kind, buffer.data()) != kind.length) return -1;
+    }
     const std::chrono::duration<double, std::micro> elapsed = Clock::now() - start;
     return elapsed.count() / count;
 }
+
+// The same camera opened with libusb alone: its own context, the device
+// found by the kernel name in the vendor-channel path ("usb:1-1.4:...").
+class BareLibusb {
+public:
+    explicit BareLibusb(const std::string& usbPath) {
+        if (libusb_init(&context_) != 0) {
+            context_ = nullptr;
+            return;
+        }
+        const size_t start = usbPath.find(':') + 1;
+        const std::string location = usbPath.substr(start, usbPath.find(':', start) - start);
+        libusb_device** list = nullptr;
+        const ssize_t count = libusb_get_device_list(context_, &list);
+        for (ssize_t i = 0; i < count && !handle_; ++i)
+            if (locationOf(list[i]) == location) libusb_open(list[i], &handle_);
+        if (count >= 0) libusb_free_device_list(list, 1);
+    }
+    ~BareLibusb() {
+        if (handle_) libusb_close(handle_);
+        if (context_) libusb_exit(context_);
+    }
+    BareLibusb(const BareLibusb&) = delete;
+    BareLibusb& operator=(const BareLibusb&) = delete;
+
+    bool isOpen() const { return handle_ != nullptr; }
+    int transfer(const Kind& kind, uint8_t* data) {
+        return libusb_control_transfer(handle_, kind.requestType, kind.request, kind.value, kind.index, data,
+                                       kind.length, veltrion::kControlTimeoutMs);
+    }
+
+private:
+    static std::string locationOf(libusb_device* device) {
+        uint8_t ports[8];
+        const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+        std::string location = std::to_string(libusb_get_bus_number(device)) + "-";
+        for (int i = 0; i < depth; ++i) {
+            if (i > 0) location += '.';
+            location += std::to_string(ports[i]);
+        }
+        return location;
+    }
+
+    libusb_context* context_ = nullptr;
+    libusb_device_handle* handle_ = nullptr;
+};
 
 std::unique_ptr<UsbHandle> openInSpiMode(veltrion::UsbPort& port, const std::string& path) {
     std::unique_ptr<UsbHandle> handle;
@@ -116,22 +169,47 @@ int main(int argc, char** argv) {
     veltrion::LibusbPort usbPort;
     auto sim = openInSpiMode(simPort, device->simPath);
     auto usb = openInSpiMode(usbPort, device->usbPath);
-    if (!sim || !usb) {
-        std::fprintf(stderr, "bench_usb_transfer: cannot open the camera on both ports\n");
+    veltrion::WinDevice winDevice(std::make_unique<veltrion::LibusbPort>());
+    BareLibusb bare(device->usbPath);
+    if (!sim || !usb || !winDevice.openVeltrion2Dev(device->usbPath) || !bare.isOpen()) {
+        std::fprintf(stderr, "bench_usb_transfer: cannot open the camera on every path\n");
         return 1;
     }
 
+    const Transfer viaSim = [&](const Kind& k, uint8_t* data) {
+        return sim->controlTransfer(k.requestType, k.request, k.value, k.index, data, k.length,
+                                    veltrion::kControlTimeoutMs);
+    };
+    const Transfer viaPort = [&](const Kind& k, uint8_t* data) {
+        return usb->controlTransfer(k.requestType, k.request, k.value, k.index, data, k.length,
+                                    veltrion::kControlTimeoutMs);
+    };
+    const Transfer viaWinDevice = [&](const Kind& k, uint8_t* data) {
+        return winDevice.sendUsbControlTransfer(k.requestType, k.request, k.value, k.index, data, k.length)
+                   ? k.length
+                   : -1;
+    };
+    const Transfer viaBare = [&](const Kind& k, uint8_t* data) { return bare.transfer(k, data); };
+
     std::printf("testbed with one camera: %.2f ms to set up\n", setup.count());
-    std::printf("%d transfers per kind; microseconds per transfer\n", count);
-    std::printf("%-30s %12s %12s %8s\n", "transfer", "sim port", "libusb", "ratio");
+    std::printf("%d transfers per kind; microseconds per transfer; ratios to bare libusb\n", count);
+    std::printf("%-30s %10s %12s %10s %10s %9s %9s\n", "transfer", "sim port", "bare libusb", "LibusbPort",
+                "WinDevice", "port/bare", "dev/bare");
     for (const Kind& kind : kinds()) {
-        const double viaSim = microsecondsPerTransfer(*sim, kind, count);
-        const double viaUsb = microsecondsPerTransfer(*usb, kind, count);
-        if (viaSim < 0 || viaUsb < 0) {
+        // The bare loop first and last: the mean of both runs evens out a
+        // testbed that warms up or slows down over the run.
+        const double bareFirst = microsecondsPerTransfer(viaBare, kind, count);
+        const double simUs = microsecondsPerTransfer(viaSim, kind, count);
+        const double portUs = microsecondsPerTransfer(viaPort, kind, count);
+        const double deviceUs = microsecondsPerTransfer(viaWinDevice, kind, count);
+        const double bareLast = microsecondsPerTransfer(viaBare, kind, count);
+        if (simUs < 0 || portUs < 0 || deviceUs < 0 || bareFirst < 0 || bareLast < 0) {
             std::printf("%-30s failed\n", kind.name);
             continue;
         }
-        std::printf("%-30s %12.2f %12.2f %7.0fx\n", kind.name, viaSim, viaUsb, viaUsb / viaSim);
+        const double bareUs = (bareFirst + bareLast) / 2;
+        std::printf("%-30s %10.2f %12.2f %10.2f %10.2f %9.3f %9.3f\n", kind.name, simUs, bareUs, portUs, deviceUs,
+                    portUs / bareUs, deviceUs / bareUs);
     }
     return 0;
 }
