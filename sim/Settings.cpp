@@ -112,15 +112,15 @@ std::string friendlyName(const std::string& value) {
 // control-NAME V: a value inside the control's range (not fitted to its
 // step: the camera fits what it is given when it is read).
 void applyControl(CameraState& state, const std::string& key, const std::string& value) {
-    const VideoControlSpec* spec = findVideoControl(key.substr(std::string(kControlPrefix).size()));
-    if (!spec) throw SimError("unknown key '" + key + "'");
+    const VideoControlInfo* control = findVideoControl(key.substr(std::string(kControlPrefix).size()));
+    if (!control) throw SimError("unknown key '" + key + "'");
     errno = 0;
     char* end = nullptr;
     const long long parsed = std::strtoll(value.c_str(), &end, 10);
-    if (value.empty() || errno != 0 || *end != '\0' || parsed < spec->range.minimum || parsed > spec->range.maximum)
-        throw SimError("bad value '" + value + "' for " + key + " (expected " + std::to_string(spec->range.minimum) +
-                       ".." + std::to_string(spec->range.maximum) + ")");
-    state.video.controls[spec->name] = static_cast<int32_t>(parsed);
+    if (value.empty() || errno != 0 || *end != '\0' || parsed < control->range.minimum || parsed > control->range.maximum)
+        throw SimError("bad value '" + value + "' for " + key + " (expected " + std::to_string(control->range.minimum) +
+                       ".." + std::to_string(control->range.maximum) + ")");
+    state.video.controls[control->name] = static_cast<int32_t>(parsed);
 }
 
 }  // namespace
@@ -129,7 +129,7 @@ std::vector<std::string> settingKeys() {
     std::vector<std::string> keys = {"streaming",  "usb-type", "ext-power",   "system-loaded", "timing",
                                      "sensor-temp", "xu-ready", "framing",    "enhancement",   "friendly-name",
                                      "serial-hidden"};
-    for (const VideoControlSpec& spec : videoControlSpecs()) keys.push_back(kControlPrefix + std::string(spec.name));
+    for (const VideoControlInfo& control : videoControlTable()) keys.push_back(kControlPrefix + std::string(control.name));
     for (const std::string& key : faceSettingKeys()) keys.push_back(key);
     for (const std::string& key : selfTestSettingKeys()) keys.push_back(key);
     keys.push_back("serial-answer");

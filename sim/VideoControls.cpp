@@ -16,7 +16,7 @@ constexpr int32_t kTiltDegrees = 30;
 
 // Typical figures of a conference camera's processing unit and camera
 // terminal. Colour enable is absent: the video stack offers no such control.
-constexpr std::array<VideoControlSpec, 14> kSpecs{{
+constexpr std::array<VideoControlInfo, 14> kControlTable{{
     {VideoControlId::Brightness, "brightness", {-64, 64, 1, 0}, std::nullopt},
     {VideoControlId::Contrast, "contrast", {0, 100, 1, 50}, std::nullopt},
     {VideoControlId::Hue, "hue", {-180, 180, 1, 0}, VideoControlId::HueAuto},
@@ -39,17 +39,17 @@ constexpr std::array<VideoControlSpec, 14> kSpecs{{
 
 }  // namespace
 
-std::span<const VideoControlSpec> videoControlSpecs() { return kSpecs; }
+std::span<const VideoControlInfo> videoControlTable() { return kControlTable; }
 
-const VideoControlSpec* findVideoControl(veltrion::VideoControlId id) {
-    const auto found = std::find_if(kSpecs.begin(), kSpecs.end(), [id](const auto& spec) { return spec.id == id; });
-    return found == kSpecs.end() ? nullptr : &*found;
+const VideoControlInfo* findVideoControl(veltrion::VideoControlId id) {
+    const auto found = std::find_if(kControlTable.begin(), kControlTable.end(), [id](const auto& control) { return control.id == id; });
+    return found == kControlTable.end() ? nullptr : &*found;
 }
 
-const VideoControlSpec* findVideoControl(const std::string& name) {
+const VideoControlInfo* findVideoControl(const std::string& name) {
     const auto found =
-        std::find_if(kSpecs.begin(), kSpecs.end(), [&name](const auto& spec) { return name == spec.name; });
-    return found == kSpecs.end() ? nullptr : &*found;
+        std::find_if(kControlTable.begin(), kControlTable.end(), [&name](const auto& control) { return name == control.name; });
+    return found == kControlTable.end() ? nullptr : &*found;
 }
 
 int32_t fitToRange(const veltrion::VideoControlRange& range, int64_t value) {
@@ -60,10 +60,10 @@ int32_t fitToRange(const veltrion::VideoControlRange& range, int64_t value) {
     return static_cast<int32_t>(fitted);
 }
 
-int32_t videoControlValue(const VideoState& video, const VideoControlSpec& spec) {
-    const auto stored = video.controls.find(spec.name);
+int32_t videoControlValue(const VideoState& video, const VideoControlInfo& control) {
+    const auto stored = video.controls.find(control.name);
     // A hand-edited camera.json may hold anything; the camera reports what it can hold.
-    return stored == video.controls.end() ? spec.range.defaultValue : fitToRange(spec.range, stored->second);
+    return stored == video.controls.end() ? control.range.defaultValue : fitToRange(control.range, stored->second);
 }
 
 }  // namespace camsim

@@ -14,7 +14,7 @@
 
 namespace camsim {
 
-struct VideoControlSpec {
+struct VideoControlInfo {
     veltrion::VideoControlId id;
     const char* name;
     veltrion::VideoControlRange range;
@@ -22,16 +22,16 @@ struct VideoControlSpec {
     std::optional<veltrion::VideoControlId> automaticSwitch;
 };
 
-std::span<const VideoControlSpec> videoControlSpecs();
+std::span<const VideoControlInfo> videoControlTable();
 // Null when the camera does not offer the control.
-const VideoControlSpec* findVideoControl(veltrion::VideoControlId id);
-const VideoControlSpec* findVideoControl(const std::string& name);
+const VideoControlInfo* findVideoControl(veltrion::VideoControlId id);
+const VideoControlInfo* findVideoControl(const std::string& name);
 
 // A value brought into the range and onto its step, as V4L2 does: clamped,
 // then rounded to the nearest step counted from the minimum.
 int32_t fitToRange(const veltrion::VideoControlRange& range, int64_t value);
 
 // The current value of a control (its default when never set).
-int32_t videoControlValue(const VideoState& video, const VideoControlSpec& spec);
+int32_t videoControlValue(const VideoState& video, const VideoControlInfo& control);
 
 }  // namespace camsim

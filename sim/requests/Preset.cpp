@@ -42,14 +42,14 @@ void runPreset(CameraState& state, uint16_t type, uint16_t action, uint16_t butt
     std::map<std::string, int32_t>& saved = state.presets[type][button];
     if (action == kApply) {
         for (const auto& [name, value] : saved)
-            if (const VideoControlSpec* spec = findVideoControl(name))
-                state.video.controls[name] = fitToRange(spec->range, value);
+            if (const VideoControlInfo* control = findVideoControl(name))
+                state.video.controls[name] = fitToRange(control->range, value);
         return;
     }
     saved.clear();
     if (action != kSave) return;
     const auto save = [&](VideoControlId id) {
-        if (const VideoControlSpec* spec = findVideoControl(id)) saved[spec->name] = videoControlValue(state.video, *spec);
+        if (const VideoControlInfo* control = findVideoControl(id)) saved[control->name] = videoControlValue(state.video, *control);
     };
     if (type == 0)
         for (VideoControlId id : kPtzControls) save(id);

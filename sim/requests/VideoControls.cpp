@@ -13,9 +13,9 @@ int Camera::videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id,
     std::lock_guard lock(mutex_);
     syncVideoLocked();
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
-    const VideoControlSpec* spec = findVideoControl(id);
-    if (!spec) return -EINVAL;
-    range = spec->range;
+    const VideoControlInfo* control = findVideoControl(id);
+    if (!control) return -EINVAL;
+    range = control->range;
     return 0;
 }
 
@@ -23,9 +23,9 @@ int Camera::videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, i
     std::lock_guard lock(mutex_);
     syncVideoLocked();
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
-    const VideoControlSpec* spec = findVideoControl(id);
-    if (!spec) return -EINVAL;
-    value = videoControlValue(state_.video, *spec);
+    const VideoControlInfo* control = findVideoControl(id);
+    if (!control) return -EINVAL;
+    value = videoControlValue(state_.video, *control);
     return 0;
 }
 
@@ -40,13 +40,13 @@ int Camera::videoControlSet(uint64_t enumeration, veltrion::VideoControlId id, i
 }
 
 int Camera::videoControlSetLocked(veltrion::VideoControlId id, int32_t value) {
-    const VideoControlSpec* spec = findVideoControl(id);
-    if (!spec) return -EINVAL;
-    if (spec->automaticSwitch) {
-        const VideoControlSpec* automatic = findVideoControl(*spec->automaticSwitch);
+    const VideoControlInfo* control = findVideoControl(id);
+    if (!control) return -EINVAL;
+    if (control->automaticSwitch) {
+        const VideoControlInfo* automatic = findVideoControl(*control->automaticSwitch);
         if (automatic && videoControlValue(state_.video, *automatic) != 0) return -EBUSY;
     }
-    state_.video.controls[spec->name] = fitToRange(spec->range, value);
+    state_.video.controls[control->name] = fitToRange(control->range, value);
     ++state_.counters.controlWrites;
     return 0;
 }
