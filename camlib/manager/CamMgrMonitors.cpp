@@ -73,17 +73,13 @@ bool Veltrion2CamMgr::stopMonitor(std::map<std::string, std::unique_ptr<MonitorT
     return true;
 }
 
-// ---- ROI monitor ----
-
-bool Veltrion2CamMgr::startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callback, const std::string& devPath) {
-    static constexpr const char* kName = "Veltrion2CamMgr::startVeltrionSFROIMonitorThread";
-    if (roiMonitors_.count(devPath)) {
-        logger_->log(kLogInfo, "%s failed - device %s has already started roi monitoring\n", kName, devPath.c_str());
-        return true;
-    }
-    if (!callback) {
-        logger_->log(kLogError, "%s failed - invalid callback\n", kName);
-        return false;
+// A monitor record with a device object of its own, for a start that has
+// its callback; null, with the failure logged, otherwise.
+std::unique_ptr<MonitorThread> Veltrion2CamMgr::newMonitor(bool hasCallback, const std::string& devPath,
+                                                           const char* operation) {
+    if (!hasCallback) {
+        logger_->log(kLogError, "%s failed - invalid callback\n", operation);
+        return nullptr;
     }
     auto monitor = std::make_unique<MonitorThread>();
     monitor->devPath = devPath;
@@ -93,10 +89,23 @@ bool Veltrion2CamMgr::startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callb
         // No device object on this channel: reported below.
     }
     if (!monitor->device) {
-        logger_->log(kLogError, "%s failed - no device\n", kName);
-        return false;
+        logger_->log(kLogError, "%s failed - no device\n", operation);
+        return nullptr;
     }
     monitor->device->setLogger(&logger_.get());
+    return monitor;
+}
+
+// ---- ROI monitor ----
+
+bool Veltrion2CamMgr::startVeltrionSFROIMonitorThread(OnSFROIDataCallback* callback, const std::string& devPath) {
+    static constexpr const char* kName = "Veltrion2CamMgr::startVeltrionSFROIMonitorThread";
+    if (roiMonitors_.count(devPath)) {
+        logger_->log(kLogInfo, "%s failed - device %s has already started roi monitoring\n", kName, devPath.c_str());
+        return true;
+    }
+    auto monitor = newMonitor(callback != nullptr, devPath, kName);
+    if (!monitor) return false;
     if (!monitor->device->openVeltrion2Dev(devPath)) {
         logger_->log(kLogError, "%s failed - cannot open %s\n", kName, devPath.c_str());
         return false;
@@ -172,22 +181,8 @@ bool Veltrion2CamMgr::startVeltrionSFRawFaceMonitorThread(OnSFRawFaceDataCallbac
         logger_->log(kLogInfo, "%s failed - device %s has already started roi monitoring\n", kName, devPath.c_str());
         return true;
     }
-    if (!callback) {
-        logger_->log(kLogError, "%s failed - invalid callback\n", kName);
-        return false;
-    }
-    auto monitor = std::make_unique<MonitorThread>();
-    monitor->devPath = devPath;
-    try {
-        monitor->device = createDevice();
-    } catch (const std::runtime_error&) {
-        // No device object on this channel: reported below.
-    }
-    if (!monitor->device) {
-        logger_->log(kLogError, "%s failed - no device\n", kName);
-        return false;
-    }
-    monitor->device->setLogger(&logger_.get());
+    auto monitor = newMonitor(callback != nullptr, devPath, kName);
+    if (!monitor) return false;
     MonitorThread& running = *(rawFaceMonitors_[devPath] = std::move(monitor));
     try {
         running.thread = startLibraryThread(&Veltrion2CamMgr::runRawFaceMonitor, this, std::ref(running), callback);

@@ -338,6 +338,7 @@ private:
     CamUpdateProgressCallbackInterface* progressCallback_ = nullptr;
 
     // ---- monitors ----
+    std::unique_ptr<MonitorThread> newMonitor(bool hasCallback, const std::string& devPath, const char* operation);
     bool stopMonitor(std::map<std::string, std::unique_ptr<MonitorThread>>& registry, const std::string& devPath,
                      const char* operation);
     void runROIMonitor(MonitorThread& monitor, OnSFROIDataCallback* callback);
