@@ -227,6 +227,18 @@ bool Camera::isV3Group() const {
 void Camera::bootLocked() {
     state_.running = bootFromFlash(flash_.all());
     state_.run.spiMode = false;
+    // The FX3 firmware carries the USB descriptors: a camera that boots the
+    // firmware of another identity of its line (with or without audio)
+    // enumerates with that identity's product id.
+    if (state_.running.mode == RunMode::Camera && state_.running.fx3.valid) {
+        const std::string key = veltrion::getVidPidStrFromFx3VerStr(state_.running.fx3.version);
+        const veltrion::CameraIdentity* identity = nullptr;
+        for (const auto& known : veltrion::cameraIdentities())
+            if (key == known.key) identity = &known;
+        if (identity && identity->firmwareGroup ==
+                            veltrion::getFwGroupFromVidPid(identity->vendorId, state_.identity.productId))
+            state_.identity.productId = identity->productId;
+    }
 }
 
 void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
