@@ -1,0 +1,126 @@
+#include "control/RuntimeControlsBox.h"
+
+#include <QCheckBox>
+#include <QVBoxLayout>
+
+#include "dialog/DialogServices.h"
+
+namespace veltrion::desktop {
+
+namespace {
+
+constexpr int kFraming = 0;
+constexpr int kEnhancement = 1;
+
+struct SwitchCaptions {
+    const char* on;
+    const char* disabled;
+    const char* notReady;
+};
+constexpr SwitchCaptions kCaptions[] = {
+    {"Smart Framing ON", "Smart Framing Disabled", "Smart Framing Not Ready"},
+    {"Veltrion Lumo ON", "Veltrion Lumo Disabled", "Veltrion Lumo Not Ready"},
+};
+
+}  // namespace
+
+RuntimeControlsBox::RuntimeControlsBox(DialogServices& services, QWidget* parent)
+    : QGroupBox(tr("Runtime Controls"), parent), services_(services) {
+    setObjectName(QStringLiteral("runtimeControlsGroup"));
+    framing_ = new QCheckBox(QString::fromUtf8(kCaptions[kFraming].on));
+    framing_->setObjectName(QStringLiteral("framingSwitch"));
+    enhancement_ = new QCheckBox(QString::fromUtf8(kCaptions[kEnhancement].on));
+    enhancement_->setObjectName(QStringLiteral("enhancementSwitch"));
+    faceBox_ = new QCheckBox(tr("Turn ON Face Box in Video"));
+    faceBox_->setObjectName(QStringLiteral("faceBoxSwitch"));
+    framing_->setEnabled(false);
+    enhancement_->setEnabled(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(framing_);
+    layout->addWidget(enhancement_);
+    layout->addWidget(faceBox_);
+    layout->addStretch();
+    // clicked, not toggled: only the user's click is sent to the camera.
+    connect(framing_, &QCheckBox::clicked, this, &RuntimeControlsBox::framingClicked);
+    connect(enhancement_, &QCheckBox::clicked, this, &RuntimeControlsBox::enhancementClicked);
+    connect(faceBox_, &QCheckBox::clicked, this, &RuntimeControlsBox::faceBoxClicked);
+}
+
+bool RuntimeControlsBox::framingOn() const { return framing_->isChecked(); }
+
+void RuntimeControlsBox::setUp() {
+    setUpSwitch(kFraming);
+    setUpSwitch(kEnhancement);
+}
+
+void RuntimeControlsBox::setUpSwitch(int type) {
+    QCheckBox* box = type == kFraming ? framing_ : enhancement_;
+    box->setEnabled(false);
+    box->setChecked(false);
+    const std::string serial = services_.selectedSerial();
+    if (serial.empty()) {
+        services_.logger().log(kLogError, "setupFeatureRunTime: no serial number! type = %d\n", type);
+        return;
+    }
+    bool on = false, ready = false, available = false;
+    if (!services_.model().getRunTimeStatus(type, serial, on, ready, available)) return;
+    const SwitchCaptions& captions = kCaptions[type];
+    if (ready && available) {
+        box->setEnabled(true);
+        box->setText(QString::fromUtf8(captions.on));
+        box->setChecked(on);
+    } else {
+        box->setText(QString::fromUtf8(ready ? captions.disabled : captions.notReady));
+    }
+}
+
+void RuntimeControlsBox::framingClicked(bool on) {
+    const std::string serial = services_.selectedSerial();
+    if (serial.empty()) {
+        services_.logger().log(kLogError, "ASF runtime no serial number!\n");
+        framing_->setChecked(!on);
+        return;
+    }
+    if (services_.model().setRunTimeStatus(kFraming, serial, on)) {
+        emit framingSwitched(on);
+    } else {
+        services_.logger().log(kLogError, on ? "failed to enable ASF run time\n" : "failed to disable ASF run time\n");
+        framing_->setChecked(!on);  // the camera kept its framing state
+    }
+    services_.holdControlForAMoment(framing_);
+}
+
+void RuntimeControlsBox::enhancementClicked(bool on) {
+    const std::string serial = services_.selectedSerial();
+    if (serial.empty()) {
+        services_.logger().log(kLogError, "LUMO runtime no serial number!\n");
+        enhancement_->setChecked(!on);
+        return;
+    }
+    if (!services_.model().setRunTimeStatus(kEnhancement, serial, on)) {
+        services_.logger().log(kLogError,
+                               on ? "failed to enable LUMO run time\n" : "failed to disable LUMO run time\n");
+        enhancement_->setChecked(!on);
+    }
+}
+
+void RuntimeControlsBox::faceBoxClicked(bool on) {
+    if (services_.selectedSerial().empty()) {
+        services_.logger().log(kLogError, "Face Box runtime no serial number!\n");
+        faceBox_->setChecked(!on);
+        return;
+    }
+    const int index = services_.selectedDeviceIndex();
+    const auto camera = services_.model().resolve(index, "turnOnOffFaceBox");
+    if (!camera) {
+        services_.logger().log(kLogError, "OnBnClickedFaceBoxCheck: invalid device index %d\n", index);
+        faceBox_->setChecked(!on);
+        return;
+    }
+    if (!services_.model().turnOnOffFaceBox(*camera, on)) {
+        services_.logger().log(kLogError, "Face Box runtime failed!\n");
+        faceBox_->setChecked(!on);
+    }
+}
+
+}  // namespace veltrion::desktop
