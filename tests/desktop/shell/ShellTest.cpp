@@ -7,23 +7,31 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMutex>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStringList>
 #include <QTest>
+#include <QThread>
 
 #include "ForkedChild.h"
 #include "shell/AboutDialog.h"
@@ -86,6 +94,50 @@ private:
     fs::path restore_;
 };
 
+// The session manager's inhibit call, as a private bus offers it: each block
+// is a pipe whose write end goes to the caller; the block lasts until every
+// copy of that end is closed.
+class FakeLogind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public:
+    ~FakeLogind() override {
+        for (const int fd : blocks_) ::close(fd);
+    }
+    int calls() const {
+        const QMutexLocker lock(&mutex_);
+        return static_cast<int>(blocks_.size());
+    }
+    QStringList lastArguments() const {
+        const QMutexLocker lock(&mutex_);
+        return lastArguments_;
+    }
+    // The caller has let go of block number index.
+    bool released(int index) const {
+        const QMutexLocker lock(&mutex_);
+        pollfd watch{blocks_.at(index), POLLIN, 0};
+        return ::poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP);
+    }
+
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+        const QDBusUnixFileDescriptor handedOut(ends[1]);
+        ::close(ends[1]);
+        const QMutexLocker lock(&mutex_);
+        blocks_.push_back(ends[0]);
+        lastArguments_ = {what, who, why, mode};
+        return handedOut;
+    }
+
+private:
+    mutable QMutex mutex_;
+    std::vector<int> blocks_;
+    QStringList lastArguments_;
+};
+
 }  // namespace
 
 class ShellTest : public QObject {
@@ -104,6 +156,7 @@ private slots:
     void updateImageDiscovery();
     void reportFolderSetting();
     void sleepGuardWithoutSystemBus();
+    void sleepGuardHoldsOneSessionBlock();
     void aboutBox();
 
 private:
@@ -343,6 +396,70 @@ void ShellTest::sleepGuardWithoutSystemBus() {
     inhibitor.release(log);
     inhibitor.release(log);
     QCOMPARE(log.text(), std::string("preventSystemFromSleeping failed\n"));
+}
+
+void ShellTest::sleepGuardHoldsOneSessionBlock() {
+    // A private message bus of our own.
+    QProcess daemon;
+    const QString address = QStringLiteral("unix:path=") + QString::fromStdString((root_ / "bus-socket").string());
+    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address", "--address=" + address});
+    if (!daemon.waitForStarted(5000)) QSKIP("dbus-daemon is not installed");
+    QVERIFY(daemon.waitForReadyRead(5000));
+    const QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("shell-test-client"));
+    QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("shell-test-logind"));
+    QVERIFY(client.isConnected() && service.isConnected());
+
+    CapturingLogger log;
+    {
+        // No session manager on this bus yet.
+        SessionInhibitor inhibitor(client);
+        QVERIFY(!inhibitor.block(QStringLiteral("Updating camera firmware"), log));
+        QCOMPARE(log.text(), std::string("preventSystemFromSleeping failed\n"));
+    }
+    log.clear();
+
+    // The session manager answers on its own thread; ours blocks on the call.
+    QThread serviceThread;
+    auto* logind = new FakeLogind;
+    logind->moveToThread(&serviceThread);
+    connect(&serviceThread, &QThread::finished, logind, &QObject::deleteLater);
+    serviceThread.start();
+    const auto stopService = qScopeGuard([&] {
+        service.unregisterService(QStringLiteral("org.freedesktop.login1"));
+        service.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        serviceThread.quit();
+        serviceThread.wait();
+        QDBusConnection::disconnectFromBus(QStringLiteral("shell-test-client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("shell-test-logind"));
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    });
+    QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/login1"), logind, QDBusConnection::ExportAllSlots));
+    QVERIFY(service.registerService(QStringLiteral("org.freedesktop.login1")));
+    {
+        SessionInhibitor inhibitor(client);
+        QVERIFY(inhibitor.block(QStringLiteral("Updating camera firmware"), log));
+        QVERIFY(inhibitor.blocking());
+        QCOMPARE(logind->lastArguments(), (QStringList{"idle:sleep:shutdown", "VeltrionUtility",
+                                                       "Updating camera firmware", "block"}));
+        // Blocking again keeps the one block.
+        QVERIFY(inhibitor.block(QStringLiteral("Writing a device report"), log));
+        QCOMPARE(logind->calls(), 1);
+        QTest::qWait(50);
+        QVERIFY(!logind->released(0));
+
+        inhibitor.release(log);
+        QVERIFY(!inhibitor.blocking());
+        QTRY_VERIFY_WITH_TIMEOUT(logind->released(0), 5000);
+        inhibitor.release(log);
+
+        QVERIFY(inhibitor.block(QStringLiteral("Updating camera firmware"), log));
+        QCOMPARE(logind->calls(), 2);
+        QVERIFY(!logind->released(1));
+    }
+    // Gone with the guard.
+    QTRY_VERIFY_WITH_TIMEOUT(logind->released(1), 5000);
+    QCOMPARE(log.text(), std::string());
 }
 
 void ShellTest::aboutBox() {
