@@ -72,7 +72,7 @@ bool LogFile::open(Logger& log) {
 
 bool LogFile::redirectStandardStreams() {
     // The temporary folder is shared: never follow a link planted in the
-    // file's place, and never write into a file someone else owns.
+    // file's place, and never log into a file someone else owns.
     FileDescriptor file(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kLogFileMode));
     if (file.get() < 0) {
         const int error = errno;
