@@ -27,9 +27,10 @@ public:
     bool programCamControlDefaults();
     void reboot();
 
-    // The update thread's sequence: exit code 0, 2 (update failed) or 3
-    // (feature defaults failed); a failure of the image-control defaults is
-    // only logged. The camera is rebooted after the steps that ran.
+    // The update thread's steps before its reboot: exit code 0, 2 (update
+    // failed) or 3 (feature defaults failed); a failure of the image-control
+    // defaults is only logged. A failed job leaves the camera as the steps
+    // left it, without a reboot.
     int runUpdateSequence();
 
 private:

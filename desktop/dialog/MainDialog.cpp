@@ -1,0 +1,358 @@
+#include "dialog/MainDialog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "control/ControlTab.h"
+#include "device/hotplug/HotplugPort.h"
+#include "diagnostics/DiagnosticsTab.h"
+#include "features/FeaturesTab.h"
+#include "features/QuickSetup.h"
+#include "shell/AboutDialog.h"
+#include "shell/FileVersion.h"
+#include "shell/HelpPage.h"
+
+namespace veltrion::desktop {
+
+namespace {
+const char* const kTabTitles[] = {"Update", "Diagnostics", "Features", "Control"};
+}
+
+MainDialog::MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent)
+    : QDialog(parent), model_(model), logFilePath_(std::move(logFilePath)), inhibitor_(QDBusConnection::systemBus()) {
+    setWindowTitle(QStringLiteral("VeltrionUtility"));
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+    buildWindow();
+
+    statusTimer_.setInterval(500);
+    updateTimer_.setInterval(100);
+    reportTimer_.setInterval(100);
+    holdTimer_.setInterval(500);
+    rescanTimer_.setInterval(100);
+    connect(&statusTimer_, &QTimer::timeout, this, &MainDialog::onStatusTick);
+    connect(&updateTimer_, &QTimer::timeout, this, &MainDialog::onUpdateProgressTick);
+    connect(&reportTimer_, &QTimer::timeout, this, &MainDialog::onReportEndTick);
+    connect(&holdTimer_, &QTimer::timeout, this, [this] {
+        if (heldControl_) heldControl_->setEnabled(true);
+        heldControl_.clear();
+        holdTimer_.stop();
+    });
+    connect(&rescanTimer_, &QTimer::timeout, this, &MainDialog::onRescanTick);
+
+    rebuildDeviceList();
+    removeCameraTabs();
+    showTabView(kUpdateTab);
+    statusTimer_.start();
+    startHotplugWatch();
+    // The session does not end while a job writes to a camera.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!idle_) manager.cancel();
+    });
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::buildWindow() {
+    auto* layout = new QVBoxLayout(this);
+    stack_ = new QStackedWidget(this);
+    layout->addWidget(stack_);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabs"));
+    tabs_->setMinimumWidth(900);
+    updatePage_ = buildUpdatePage();
+    diagnosticsTab_ = new DiagnosticsTab(model_.logger(), this);
+    featuresTab_ = new FeaturesTab(*this, this);
+    controlTab_ = new ControlTab(*this, this);
+    tabs_->addTab(updatePage_, QString::fromLatin1(kTabTitles[kUpdateTab]));
+    stack_->addWidget(tabs_);
+    quickSetup_ = new QuickSetup(*this, quickSetupButton_, this);
+    stack_->addWidget(quickSetup_);
+
+    connect(tabs_, &QTabWidget::tabBarClicked, this, [this](int index) { showTabView(index); });
+    connect(diagnosticsTab_, &DiagnosticsTab::generateRequested, this, &MainDialog::onReportClicked);
+    connect(quickSetup_, &QuickSetup::ended, this, [this] {
+        stack_->setCurrentWidget(tabs_);
+        showTabView(kUpdateTab);
+    });
+
+    // The old system-menu entry: the window's context menu offers the About box.
+    auto* about = new QAction(QStringLiteral("&About VeltrionUtility..."), this);
+    connect(about, &QAction::triggered, this, [this] { AboutDialog(this).exec(); });
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QWidget* MainDialog::buildUpdatePage() {
+    auto* page = new QWidget(this);
+    auto* grid = new QGridLayout(page);
+
+    cameraCombo_ = new QComboBox(page);
+    cameraCombo_->setObjectName(QStringLiteral("cameraCombo"));
+    cameraCombo_->setMinimumWidth(160);
+    // Only the user's choice counts: filling the list never selects anew.
+    connect(cameraCombo_, &QComboBox::activated, this, &MainDialog::onCameraSelected);
+    serialEdit_ = new QLineEdit(QStringLiteral("???"), page);
+    serialEdit_->setObjectName(QStringLiteral("serialEdit"));
+    serialEdit_->setReadOnly(true);
+    fpgaValue_ = new QLabel(QStringLiteral("???"), page);
+    fpgaValue_->setObjectName(QStringLiteral("fpgaVersion"));
+    fx3Value_ = new QLabel(QStringLiteral("???"), page);
+    fx3Value_->setObjectName(QStringLiteral("fx3Version"));
+
+    grid->addWidget(new QLabel(QStringLiteral("Camera Selection:"), page), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Camera ID"), page), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("FPGA Version"), page), 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("FX3 Version"), page), 0, 3);
+    grid->addWidget(cameraCombo_, 1, 0);
+    grid->addWidget(serialEdit_, 1, 1);
+    grid->addWidget(fpgaValue_, 1, 2);
+    grid->addWidget(fx3Value_, 1, 3);
+
+    updateButton_ = new QPushButton(QStringLiteral("Device Not Found"), page);
+    updateButton_->setObjectName(QStringLiteral("updateButton"));
+    updateButton_->setMinimumSize(200, 56);
+    updateButton_->setEnabled(false);
+    connect(updateButton_, &QPushButton::clicked, this, &MainDialog::onUpdateClicked);
+    quickSetupButton_ = new QPushButton(QStringLiteral("Quick Setup"), page);
+    quickSetupButton_->setObjectName(QStringLiteral("quickSetupButton"));
+    quickSetupButton_->setMinimumSize(160, 56);
+    quickSetupButton_->setEnabled(false);
+    connect(quickSetupButton_, &QPushButton::clicked, this, [this] {
+        if (quickSetup_->start()) stack_->setCurrentWidget(quickSetup_);
+    });
+    grid->addWidget(updateButton_, 1, 4, 2, 1);
+    grid->addWidget(quickSetupButton_, 1, 5, 2, 1);
+
+    warningText_ = new QLabel(page);
+    warningText_->setObjectName(QStringLiteral("warningText"));
+    warningText_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    grid->addWidget(warningText_, 3, 0, 1, 6, Qt::AlignCenter);
+    grid->setRowStretch(4, 1);
+
+    auto* footer = new QHBoxLayout;
+    footer->addStretch(1);
+    auto* version = new QLabel(QString::fromStdString(fileVersionText()), page);
+    version->setObjectName(QStringLiteral("programVersion"));
+    footer->addWidget(version);
+    auto* help = new QPushButton(page);
+    help->setObjectName(QStringLiteral("helpButton"));
+    help->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    help->setIconSize(QSize(16, 16));
+    help->setToolTip(QStringLiteral("Help"));
+    connect(help, &QPushButton::clicked, this, [help] {
+        openHelpPage();
+        help->clearFocus();
+    });
+    footer->addWidget(help);
+    grid->addLayout(footer, 5, 0, 1, 6);
+    return page;
+}
+
+// ---- camera list and status ----
+
+void MainDialog::rebuildDeviceList() {
+    selectedPosition_ = -1;
+    statusCache_.clear();
+    nameMap_.clear();
+    cameraCombo_->clear();
+    const size_t count = model_.deviceList().size();
+    std::vector<int> heldBack;  // vendor-channel cameras come after all others
+    auto add = [this](int index, const DeviceStatus& status) {
+        statusCache_[index] = status;
+        cameraCombo_->addItem(QString::fromStdString(status.displayName));
+        nameMap_[status.displayName] = index;
+    };
+    std::map<int, DeviceStatus> vendorStatus;
+    for (size_t i = 0; i < count; ++i) {
+        const int index = static_cast<int>(i);
+        DeviceStatus status;
+        if (!model_.getDeviceStatus(index, status)) continue;
+        if (status.uvcChannel)
+            add(index, status);
+        else
+            vendorStatus[index] = status;
+    }
+    for (const auto& [index, status] : vendorStatus) add(index, status);
+    if (cameraCombo_->count() > 0) {
+        cameraCombo_->setCurrentIndex(0);
+        selectedPosition_ = 0;
+    }
+}
+
+int MainDialog::selectedDeviceIndex() const {
+    if (selectedPosition_ < 0) return -1;
+    const auto found = nameMap_.find(cameraCombo_->currentText().toStdString());
+    return found == nameMap_.end() ? -1 : found->second;
+}
+
+bool MainDialog::getCamInfo(DeviceStatus& status) {
+    const int index = selectedDeviceIndex();
+    auto cached = statusCache_.find(index);
+    if (cached == statusCache_.end() || !cached->second.infoValid) {
+        DeviceStatus fresh;
+        if (!model_.getDeviceStatus(index, fresh)) {
+            model_.logger().log(kLogError, "getCamInfo: get device status failed for %d\n", index);
+            return false;
+        }
+        cached = statusCache_.insert_or_assign(index, fresh).first;
+    }
+    if (!cached->second.infoValid) return false;
+    model_.logger().log(kLogDetail, "getCamInfo: get device status  %d\n", cached->second.infoValid ? 1 : 0);
+    status = cached->second;
+    return true;
+}
+
+void MainDialog::onCameraSelected(int position) {
+    if (cameraCombo_->count() == 0) return;
+    model_.forgetFeatureJson();
+    quickSetup_->reset();
+    selectedPosition_ = position;
+    refreshStatus();
+}
+
+void MainDialog::addCameraTabs() {
+    if (tabs_->count() != 1) return;
+    tabs_->addTab(diagnosticsTab_, QString::fromLatin1(kTabTitles[kDiagnosticsTab]));
+    tabs_->addTab(featuresTab_, QString::fromLatin1(kTabTitles[kFeaturesTab]));
+    tabs_->addTab(controlTab_, QString::fromLatin1(kTabTitles[kControlTab]));
+}
+
+void MainDialog::removeCameraTabs() {
+    while (tabs_->count() > 1) tabs_->removeTab(tabs_->count() - 1);
+    // A page out of the tab widget must not show as a child window.
+    for (QWidget* page : {static_cast<QWidget*>(diagnosticsTab_), static_cast<QWidget*>(featuresTab_),
+                          static_cast<QWidget*>(controlTab_)})
+        page->hide();
+}
+
+void MainDialog::refreshStatus() {
+    DeviceStatus status;
+    if (getCamInfo(status)) {
+        if (serial_ != status.serialNumber) quickSetup_->reset();
+        serial_ = status.serialNumber;
+        const QString serial = QString::fromStdString(status.serialNumber);
+        if (serialEdit_->text() != serial) {
+            serialEdit_->setText(serial);
+            serialEdit_->end(false);
+        }
+        fpgaValue_->setText(QString::fromStdString(status.fpgaVersion));
+        fx3Value_->setText(QString::fromStdString(status.fx3Version));
+        addCameraTabs();
+        quickSetupButton_->setEnabled(true);
+        if (status.upToDate) {
+            updateButton_->setText(QStringLiteral("Device Up-To-Date"));
+            updateButton_->setEnabled(false);
+        } else if (status.updateKnown) {
+            updateButton_->setText(QStringLiteral("Update (") + QString::fromStdString(status.imageVersion) + ")");
+            updateButton_->setEnabled(true);
+        } else {
+            updateButton_->setText(QStringLiteral("No update found"));
+            updateButton_->setEnabled(false);
+        }
+        return;
+    }
+    serial_.clear();
+    if (tabs_->count() > 1) {
+        removeCameraTabs();
+        tabs_->setCurrentIndex(kUpdateTab);
+        showTabView(kUpdateTab);
+    }
+    updateButton_->setText(QStringLiteral("Device Not Found"));
+    serialEdit_->setText(QStringLiteral("???"));
+    fpgaValue_->setText(QStringLiteral("???"));
+    fx3Value_->setText(QStringLiteral("???"));
+    updateButton_->setEnabled(false);
+}
+
+void MainDialog::showTabView(int tab) {
+    featuresTab_->clearTree();
+    if (tab < 0 || tab >= tabs_->count()) return;
+    tabs_->setCurrentIndex(tab);
+    if (tab == kFeaturesTab)
+        featuresTab_->showTab();
+    else if (tab == kControlTab)
+        controlTab_->showTab();
+}
+
+// ---- services for the tabs ----
+
+void MainDialog::disableUpdateControls() {
+    updateButton_->setEnabled(false);
+    featuresTab_->applyButton()->setEnabled(false);
+    quickSetupButton_->setEnabled(false);
+    tabs_->tabBar()->setEnabled(false);
+    cameraCombo_->setEnabled(false);
+}
+
+void MainDialog::holdControlForAMoment(QWidget* control) {
+    if (!control) return;
+    if (heldControl_ && heldControl_ != control) heldControl_->setEnabled(true);
+    control->setEnabled(false);
+    heldControl_ = control;
+    holdTimer_.start();
+}
+
+void MainDialog::showUpdateTabOnly() {
+    removeCameraTabs();
+    tabs_->setCurrentIndex(kUpdateTab);
+    showTabView(kUpdateTab);
+}
+
+void MainDialog::setIdentityMode(bool on, const std::string& targetIdentity) {
+    identityMode_ = on;
+    targetIdentity_ = on ? targetIdentity : std::string();
+}
+
+QFont MainDialog::dialogFont() const {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    return font;
+}
+
+// ---- hot-plug ----
+
+void MainDialog::startHotplugWatch() {
+    std::string error;
+    hotplug_ = createHotplugPort(error);
+    if (!hotplug_) {
+        model_.logger().log(kLogError, "registerDevNotification failed\n");
+        return;
+    }
+    if (hotplug_->eventDescriptor() >= 0) {
+        hotplugNotifier_ = new QSocketNotifier(hotplug_->eventDescriptor(), QSocketNotifier::Read, this);
+        connect(hotplugNotifier_, &QSocketNotifier::activated, this, &MainDialog::onHotplugEvents);
+    } else {
+        hotplugPoll_.setInterval(250);
+        connect(&hotplugPoll_, &QTimer::timeout, this, &MainDialog::onHotplugEvents);
+        hotplugPoll_.start();
+    }
+}
+
+void MainDialog::onHotplugEvents() {
+    std::vector<HotplugEvent> events;
+    hotplug_->takeEvents(events);
+    if (!events.empty() && !rescanTimer_.isActive()) rescanTimer_.start();
+}
+
+void MainDialog::onRescanTick() {
+    if (!idle_) return;  // the list waits until the job has ended
+    model_.forgetFeatureJson();
+    rebuildDeviceList();
+    rescanTimer_.stop();
+}
+
+}  // namespace veltrion::desktop

@@ -1,0 +1,205 @@
+// The main window against simulated cameras: the camera list and status,
+// a whole update with its progress captions, the refusals while a camera is
+// written or streaming, and the device report packed into its archive.
+// With VELTRION_SCREENSHOT_DIR set, the main states are saved as pictures.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <fstream>
+
+#include <zip.h>
+
+#include "DesktopFixture.h"
+#include "diagnostics/DiagnosticsTab.h"
+#include "dialog/MainDialog.h"
+#include "dialog/MessageBox.h"
+#include "support/CapturingLogger.h"
+
+using namespace veltrion;
+using namespace veltrion::desktop;
+
+namespace {
+
+void saveScreenshot(QWidget& window, const char* name) {
+    const QByteArray dir = qgetenv("VELTRION_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    window.grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
+}
+
+std::vector<std::string> zipEntries(const std::string& path) {
+    std::vector<std::string> names;
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    if (!archive) return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) names.emplace_back(zip_get_name(archive, i, 0));
+    zip_close(archive);
+    return names;
+}
+
+}  // namespace
+
+class DialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        sim = std::make_unique<test::SimBus>();
+        messages.clear();
+        setMessageBoxHook([this](const QString& text) { messages << text; });
+    }
+    void cleanup() {
+        dialog.reset();
+        model.reset();
+        sim.reset();
+        setMessageBoxHook(nullptr);
+    }
+
+    void withoutCameraOnlyTheUpdateTabShows() {
+        open();
+        QCOMPARE(dialog->updateButton()->text(), QStringLiteral("Device Not Found"));
+        QVERIFY(!dialog->updateButton()->isEnabled());
+        QCOMPARE(dialog->tabs()->count(), 1);
+        QCOMPARE(dialog->selectedDeviceIndex(), -1);
+    }
+
+    void updateFromTheDialogShowsProgressThenTheNewVersions() {
+        sim->bus->add("cam0");
+        sim->bus->add("cam1");
+        const std::string package = sim->buildV3Package();
+        open(package);
+        QCOMPARE(dialog->cameraCombo()->count(), 2);
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        QCOMPARE(dialog->updateButton()->text(), QStringLiteral("Update (F1.2.0.0.C0.2.0.0)"));
+        saveScreenshot(*dialog, "dialog-idle-two-cameras");
+
+        QStringList captions;
+        QTest::mouseClick(dialog->updateButton(), Qt::LeftButton);
+        QVERIFY(!dialog->idle());
+        QCOMPARE(dialog->tabs()->count(), 1);
+        QVERIFY(!dialog->cameraCombo()->isEnabled());
+
+        // Nothing closes the window while the camera is written.
+        dialog->close();
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        dialog->done(0);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(messages, QStringList(3, QStringLiteral("DO NOT exit while camera is being updated")));
+
+        bool shot = false;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QString caption = dialog->updateButton()->text();
+                if (caption.startsWith("Updating ") && (captions.isEmpty() || captions.back() != caption)) {
+                    captions << caption;
+                    if (!shot && caption.contains("FPGA")) {
+                        saveScreenshot(*dialog, "dialog-updating");
+                        shot = true;
+                    }
+                }
+                return dialog->idle();
+            }(),
+            120000);
+        QVERIFY(!captions.isEmpty());
+        for (const QString& caption : captions)
+            QVERIFY2(QRegularExpression("^Updating [A-Z0-9]* \\.\\.\\.\\.\\.\\. \\d+%$").match(caption).hasMatch(),
+                     qPrintable(caption));
+        QVERIFY2(messages.size() == 3, qPrintable(messages.join('|')));  // no failure box
+
+        // The camera reboots into the new firmware and the window shows it.
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->updateButton()->text(), QStringLiteral("Device Up-To-Date"), 30000);
+        QCOMPARE(dialog->findChild<QLabel*>("fx3Version")->text(), QStringLiteral("C0.2.0.0"));
+        QCOMPARE(dialog->findChild<QLabel*>("fpgaVersion")->text(), QStringLiteral("F1.2.0.0"));
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        saveScreenshot(*dialog, "dialog-done");
+        dialog->close();
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void streamingCameraIsNotUpdated() {
+        sim->bus->add("cam0");
+        sim->bus->set("cam0", "streaming", "1");
+        open(sim->buildV3Package());
+        QTRY_VERIFY(dialog->updateButton()->isEnabled());
+        const auto before = sim->bus->stats("cam0")["pages-programmed"];
+        QTest::mouseClick(dialog->updateButton(), Qt::LeftButton);
+        QCOMPARE(messages, QStringList{QStringLiteral(
+                               "Veltrion Camera is in Use. Please close any conferencing applications and try again!")});
+        QVERIFY(dialog->idle());
+        QCOMPARE(sim->bus->stats("cam0")["pages-programmed"], before);
+    }
+
+    void reportIsPackedIntoItsArchive() {
+        sim->bus->add("cam0");
+        open(sim->buildV3Package());
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        const QString base = QString::fromStdString((sim->dir / "reports").string());
+        QDir().mkpath(base);
+        DiagnosticsTab& tab = *dialog->diagnosticsTab();
+        tab.setBaseFolder(base);
+        const std::string zip = (sim->dir / "reports" / "VeltrionReport.zip").string();
+        { std::ofstream(zip) << "an older archive"; }
+
+        QTest::mouseClick(tab.generateButton(), Qt::LeftButton);
+        QVERIFY(!dialog->idle());
+        QVERIFY(!tab.generateButton()->isEnabled());
+        dialog->close();
+        QCOMPARE(messages, QStringList{QStringLiteral("DO NOT exit while report is being generated")});
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->idle(), 60000);
+        QCOMPARE(tab.resultText(), QStringLiteral("Report Generated at ") + QString::fromStdString(zip) +
+                                       ". Please reboot the Veltrion Camera.");
+        QVERIFY(tab.generateButton()->isEnabled());  // usable again for another report
+        saveScreenshot(*dialog, "dialog-diagnostics");
+
+        const auto entries = zipEntries(zip);
+        const std::string serial = sim->bus->find("cam0").serial;
+        for (const std::string& expected :
+             {std::string("VeltrionReport/"), std::string("VeltrionReport/log.txt"),
+              "VeltrionReport/device (" + serial + ")/reportFile(" + serial + ").txt"})
+            QVERIFY2(std::find(entries.begin(), entries.end(), expected) != entries.end(), expected.c_str());
+        QVERIFY(!std::filesystem::exists(zip + ".part"));
+    }
+
+    void failedReportSaysSoAndKeepsNoNewArchive() {
+        sim->bus->add("cam0");
+        open(sim->buildV3Package());
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        const QString base = QString::fromStdString((sim->dir / "reports").string());
+        QDir().mkpath(base);
+        dialog->diagnosticsTab()->setBaseFolder(base);
+        sim->bus->fault("cam0", "fail-read-at", "0x0");  // the flash reads of the report fail
+        QTest::mouseClick(dialog->diagnosticsTab()->generateButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->idle(), 60000);
+        QCOMPARE(dialog->diagnosticsTab()->resultText(),
+                 QStringLiteral("Report Generation Failed! Please check log for more information."));
+        QVERIFY(!std::filesystem::exists(sim->dir / "reports" / "VeltrionReport.zip"));
+
+        // A folder that does not exist: only the last level is made.
+        dialog->diagnosticsTab()->setBaseFolder(base + "/missing");
+        QTest::mouseClick(dialog->diagnosticsTab()->generateButton(), Qt::LeftButton);
+        QVERIFY(messages.last().startsWith("Failed to create report directory "));
+        QVERIFY(dialog->idle());
+    }
+
+private:
+    void open(const std::string& imagePath = {}) {
+        model = std::make_unique<CamMgrModel>();
+        model->setLogger(&log);
+        model->setImagePath(imagePath);
+        dialog = std::make_unique<MainDialog>(*model, (sim->dir / "no-log-yet.log").string());
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+
+    std::unique_ptr<test::SimBus> sim;
+    CapturingLogger log;
+    std::unique_ptr<CamMgrModel> model;
+    std::unique_ptr<MainDialog> dialog;
+    QStringList messages;
+};
+
+QTEST_MAIN(DialogTest)
+#include "DialogTest.moc"
