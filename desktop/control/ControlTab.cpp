@@ -27,6 +27,7 @@ ControlTab::ControlTab(DialogServices& services, QWidget* parent) : QWidget(pare
     auto* right = new QVBoxLayout;
     right->addWidget(runtime_);
     right->addWidget(customName_);
+    right->addStretch();
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(image_, 3);
     layout->addWidget(ptz_, 3);

@@ -27,7 +27,6 @@ CustomCameraNameBox::CustomCameraNameBox(DialogServices& services, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(enable_);
     layout->addLayout(row);
-    layout->addStretch();
     enable_->setEnabled(false);
     name_->setEnabled(false);
     save_->setEnabled(false);

@@ -52,6 +52,11 @@ void ImageControlsBox::readingShown(PropertySlider& slider, const PropertyReadin
     autoWhiteBalance_->setChecked(reading.automatic);
 }
 
+void ImageControlsBox::readingFailed(PropertySlider& slider) {
+    // The mode shown would be another camera's (or a guess).
+    if (&slider == whiteBalance_) autoWhiteBalance_->setEnabled(false);
+}
+
 bool ImageControlsBox::writesAutomatic(const PropertySlider& slider) const {
     return &slider == whiteBalance_ && whiteBalanceAutomatic_;
 }

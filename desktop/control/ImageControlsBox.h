@@ -20,6 +20,7 @@ public:
 
 protected:
     void readingShown(PropertySlider& slider, const PropertyReading& reading) override;
+    void readingFailed(PropertySlider& slider) override;
     bool writesAutomatic(const PropertySlider& slider) const override;
     void resetClicked() override;
     void saveClicked() override;

@@ -39,7 +39,6 @@ RuntimeControlsBox::RuntimeControlsBox(DialogServices& services, QWidget* parent
     layout->addWidget(framing_);
     layout->addWidget(enhancement_);
     layout->addWidget(faceBox_);
-    layout->addStretch();
     // clicked, not toggled: only the user's click is sent to the camera.
     connect(framing_, &QCheckBox::clicked, this, &RuntimeControlsBox::framingClicked);
     connect(enhancement_, &QCheckBox::clicked, this, &RuntimeControlsBox::enhancementClicked);

@@ -35,6 +35,8 @@ int SliderGroup::addButtons(const QString& resetName, const QString& saveName) {
     buttons->addWidget(save_);
     const int row = grid_->rowCount();
     grid_->addLayout(buttons, row, 0, 1, grid_->columnCount());
+    // Rows keep their height; the room left goes below the row after the buttons.
+    grid_->setRowStretch(row + 2, 1);
     connect(reset_, &QPushButton::clicked, this, [this] { resetClicked(); });
     connect(save_, &QPushButton::clicked, this, [this] { saveClicked(); });
     return row + 1;
@@ -46,6 +48,7 @@ void SliderGroup::readRanges(UVCControl* control) {
         if (!control || !entry.slider->property().read(*control, reading)) {
             services_.logger().log(kLogError, "%s", entry.spec.rangeFailed);
             entry.slider->forgetReading();
+            readingFailed(*entry.slider);
             continue;
         }
         entry.slider->showReading(reading);

@@ -48,6 +48,8 @@ protected:
     // A reading was shown on a slider; the default enables it unless the
     // property is automatic.
     virtual void readingShown(PropertySlider& slider, const PropertyReading& reading);
+    // The property could not be read; its slider is already disabled.
+    virtual void readingFailed(PropertySlider&) {}
     // The automatic flag a write of this slider carries.
     virtual bool writesAutomatic(const PropertySlider&) const { return false; }
     virtual void resetClicked() = 0;
