@@ -1,5 +1,7 @@
 #include "control/ImageControlsBox.h"
 
+#include <iterator>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QPushButton>

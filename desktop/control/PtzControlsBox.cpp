@@ -1,5 +1,7 @@
 #include "control/PtzControlsBox.h"
 
+#include <iterator>
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,7 @@
 #include "control/SliderGroup.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QSlider>
 
