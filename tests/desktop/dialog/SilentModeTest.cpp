@@ -1,0 +1,149 @@
+// The program itself, started as a user starts it: silent mode's exit codes
+// against prepared simulated buses, the log file of a run, and a second copy
+// while one runs. Each run uses a copy of the program in a folder of its own,
+// next to the update image it should find there.
+
+#include <QProcess>
+#include <QtTest>
+
+#include <fstream>
+#include <sys/stat.h>
+
+#include "DesktopFixture.h"
+
+using namespace veltrion::desktop;
+namespace fs = std::filesystem;
+
+class SilentModeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        sim = std::make_unique<test::SimBus>();
+        programDir = sim->dir / "program";
+        fs::create_directories(programDir);
+        fs::create_directories(sim->dir / "tmp");
+        fs::create_directories(sim->dir / "run");
+        fs::permissions(sim->dir / "run", fs::perms::owner_all);  // as a session's runtime folder is
+        fs::copy_file(fs::path(VELTRION_BIN_DIR) / "VeltrionUtility", programDir / "VeltrionUtility");
+    }
+    void cleanup() { sim.reset(); }
+
+    void updatesTheFirstCameraAndExitsWithZero() {
+        sim->bus->add("cam0");
+        placeImage(sim->buildV3Package());
+        QCOMPARE(runSilent(), 0);
+        const auto state = sim->bus->state("cam0");
+        QCOMPARE(state.running.fx3.version, std::string("C0.2.0.0"));  // rebooted into the new firmware
+        QCOMPARE(state.counters.resets, uint64_t(1));
+
+        // The run's log: one file, private, with the start and the image lines.
+        const std::vector<fs::path> logs = logFiles();
+        QCOMPARE(logs.size(), size_t(1));
+        QVERIFY(QRegularExpression("^Veltrion2Utility__\\d{4}-\\d\\d-\\d\\d__\\d\\d-\\d\\d-\\d\\d\\.log$")
+                    .match(QString::fromStdString(logs[0].filename().string()))
+                    .hasMatch());
+        struct stat info {};
+        QCOMPARE(::stat(logs[0].c_str(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+        std::ifstream in(logs[0]);
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        QVERIFY(log.find("Starting Veltrion2Utility Application version 3.2.2.1 ...") != std::string::npos);
+        QVERIFY(log.find("find camera img file = " + (programDir / "camera_update.img").string()) != std::string::npos);
+    }
+
+    void eachFailingStepHasItsExitCode() {
+        // 1: no camera.
+        QCOMPARE(runSilent(), 1);
+
+        // 5: a streaming camera is neither written nor rebooted.
+        sim->bus->add("cam0");
+        sim->bus->set("cam0", "streaming", "1");
+        placeImage(sim->buildV3Package());
+        QCOMPARE(runSilent(), 5);
+        QCOMPARE(sim->bus->state("cam0").counters.resets, uint64_t(0));
+        QCOMPARE(sim->bus->stats("cam0")["pages-programmed"], uint64_t(0));
+        sim->bus->set("cam0", "streaming", "0");
+
+        // 3: the package's feature area lies outside the flash; 4: its image-control
+        // defaults name a preset that does not exist. Both are rebooted.
+        QCOMPARE(runWithJson("noarea", [](std::string& json) {
+                     json.replace(json.find("\"0x81000\""), 9, "\"0x7FFFF0\"");
+                 }),
+                 3);
+        QCOMPARE(sim->bus->state("cam0").counters.resets, uint64_t(1));
+        QCOMPARE(runWithJson("badbtn", [](std::string& json) {
+                     const size_t at = json.find("\"Btn\"");
+                     json.replace(json.find('"', json.find(':', at)), 3, "\"A\"");
+                 }),
+                 4);
+
+        // 2: no update image next to the program; the camera is still rebooted.
+        fs::remove(programDir / "camera_update.img");
+        const uint64_t resets = sim->bus->state("cam0").counters.resets;
+        QCOMPARE(runSilent(), 2);
+        QCOMPARE(sim->bus->state("cam0").counters.resets, resets + 1);
+    }
+
+    void secondCopyEndsAtOnceAndLeavesTheFirstOnesLogAlone() {
+        QProcess first;
+        first.setProcessEnvironment(environment());
+        first.start(QString::fromStdString((programDir / "VeltrionUtility").string()), {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!logFiles().empty(), 20000);
+
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.start(QString::fromStdString((programDir / "VeltrionUtility").string()), {"-s"});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(logFiles().size(), size_t(1));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.kill();
+        first.waitForFinished();
+    }
+
+private:
+    std::vector<fs::path> logFiles() const {
+        std::vector<fs::path> logs;
+        for (const auto& entry : fs::directory_iterator(sim->dir / "tmp"))
+            if (entry.path().extension() == ".log") logs.push_back(entry.path());
+        return logs;
+    }
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString((sim->dir / "tmp").string()));
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString((sim->dir / "run").string()));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString((sim->dir / "config").string()));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        return env;
+    }
+    void placeImage(const std::string& package) {
+        QVERIFY(!package.empty());
+        fs::copy_file(package, programDir / "camera_update.img", fs::copy_options::overwrite_existing);
+    }
+    int runSilent() {
+        QProcess program;
+        program.setProcessEnvironment(environment());
+        program.start(QString::fromStdString((programDir / "VeltrionUtility").string()), {"/S"});
+        if (!program.waitForFinished(120000)) return -1;
+        return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
+    }
+    // A package whose feature JSON is the simulator's, changed by edit.
+    template <typename Edit>
+    int runWithJson(const std::string& name, Edit edit) {
+        std::ifstream in(std::string(VELTRION_SOURCE_DIR) + "/sim/data/features-V3G.json");
+        std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        edit(json);
+        const fs::path jsonFile = sim->dir / (name + ".json");
+        std::ofstream(jsonFile) << json;
+        placeImage(sim->buildPackage(name, {{"--group", "V3G", "--fx3", "C0.3.0.0"}}, jsonFile.string()));
+        return QTest::currentTestFailed() ? -3 : runSilent();
+    }
+
+    std::unique_ptr<test::SimBus> sim;
+    fs::path programDir;
+};
+
+QTEST_GUILESS_MAIN(SilentModeTest)
+#include "SilentModeTest.moc"
