@@ -17,7 +17,7 @@ namespace {
 constexpr long kWhiteBalance = 7;
 constexpr int kImagePresetButton = 9;
 
-const SliderSpec kSpecs[] = {
+const SliderDefinition kDefinitions[] = {
     {CameraProperty::processing(0), "Brightness", "brightness", "OnHScroll: Set Brightness Failed!",
      "initSliders: failed to get brightness range\n"},
     {CameraProperty::processing(1), "Contrast", "contrast", "OnHScroll: Set Contrast Failed!",
@@ -27,7 +27,7 @@ const SliderSpec kSpecs[] = {
     {CameraProperty::processing(4), "Sharpness", "sharpness", "OnHScroll: Set Sharpness Failed!",
      "initSliders: failed to get sharpness range\n"},
 };
-const SliderSpec kWhiteBalanceSpec = {CameraProperty::processing(kWhiteBalance), "White Bal.", "whiteBalance",
+const SliderDefinition kWhiteBalanceDefinition = {CameraProperty::processing(kWhiteBalance), "White Bal.", "whiteBalance",
                                       "OnHScroll: Set Whitebalance Failed!",
                                       "initSliders: failed to get white balance range\n"};
 
@@ -35,8 +35,8 @@ const SliderSpec kWhiteBalanceSpec = {CameraProperty::processing(kWhiteBalance),
 
 ImageControlsBox::ImageControlsBox(DialogServices& services, QWidget* parent)
     : SliderGroup(services, tr("Camera Controls"), QStringLiteral("cameraControlsGroup"), parent) {
-    for (size_t i = 0; i < std::size(kSpecs); ++i) sliders_[i] = addSlider(kSpecs[i]);
-    whiteBalance_ = addSlider(kWhiteBalanceSpec);
+    for (size_t i = 0; i < std::size(kDefinitions); ++i) sliders_[i] = addSlider(kDefinitions[i]);
+    whiteBalance_ = addSlider(kWhiteBalanceDefinition);
     autoWhiteBalance_ = new QCheckBox(tr("Auto"));
     autoWhiteBalance_->setObjectName(QStringLiteral("whiteBalanceAutoCheck"));
     autoWhiteBalance_->setEnabled(false);  // until white balance was read
@@ -87,7 +87,7 @@ void ImageControlsBox::autoClicked(bool automatic) {
     // Going manual keeps the position the slider shows (the camera's value
     // when it was read, or where the user left it).
     if (!control || !whiteBalance_->property().write(*control, automatic, whiteBalance_->position())) {
-        showMessageBox(this, QString::fromUtf8(kWhiteBalanceSpec.setFailed));
+        showMessageBox(this, QString::fromUtf8(kWhiteBalanceDefinition.setFailed));
         autoWhiteBalance_->setChecked(whiteBalanceAutomatic_);  // the camera kept its mode
         return;
     }

@@ -16,7 +16,7 @@ namespace {
 
 using Axis = UVCControl::PtzAxis;
 
-const SliderSpec kSpecs[] = {
+const SliderDefinition kDefinitions[] = {
     {CameraProperty::ptz(Axis::Zoom), "Zoom", "zoom", "OnHScroll: Set Zoom Failed!",
      "initSliders: failed to get zoom range\n"},
     {CameraProperty::ptz(Axis::Pan), "Pan", "pan", "OnHScroll: Set Pan Failed!",
@@ -29,7 +29,7 @@ const SliderSpec kSpecs[] = {
 
 PtzControlsBox::PtzControlsBox(DialogServices& services, QWidget* parent)
     : SliderGroup(services, tr("PTZ Controls"), QStringLiteral("ptzControlsGroup"), parent) {
-    for (size_t i = 0; i < std::size(kSpecs); ++i) sliders_[i] = addSlider(kSpecs[i]);
+    for (size_t i = 0; i < std::size(kDefinitions); ++i) sliders_[i] = addSlider(kDefinitions[i]);
     const int row = addButtons(QStringLiteral("ptzResetButton"), QStringLiteral("ptzSaveButton"));
     note_ = new QLabel(tr("(PTZ has no effect on 3840 resolution)"));
     note_->setObjectName(QStringLiteral("ptzNote"));

@@ -15,12 +15,12 @@ SliderGroup::SliderGroup(DialogServices& services, const QString& title, const Q
     setObjectName(name);
 }
 
-PropertySlider* SliderGroup::addSlider(const SliderSpec& spec) {
+PropertySlider* SliderGroup::addSlider(const SliderDefinition& definition) {
     const int row = static_cast<int>(entries_.size());
-    auto* slider = new PropertySlider(spec.property, QString::fromUtf8(spec.caption), QString::fromUtf8(spec.name),
+    auto* slider = new PropertySlider(definition.property, QString::fromUtf8(definition.caption), QString::fromUtf8(definition.name),
                                       *grid_, row, this);
     connect(slider, &PropertySlider::moved, this, [this, slider](long position) { onMoved(*slider, position); });
-    entries_.push_back({slider, spec});
+    entries_.push_back({slider, definition});
     return slider;
 }
 
@@ -47,7 +47,7 @@ void SliderGroup::readRanges(UVCControl* control) {
     for (Entry& entry : entries_) {
         PropertyReading reading;
         if (!control || !entry.slider->property().read(*control, reading)) {
-            services_.logger().log(kLogError, "%s", entry.spec.rangeFailed);
+            services_.logger().log(kLogError, "%s", entry.definition.rangeFailed);
             entry.slider->forgetReading();
             readingFailed(*entry.slider);
             continue;
@@ -63,7 +63,7 @@ void SliderGroup::readingShown(PropertySlider& slider, const PropertyReading& re
 
 const char* SliderGroup::setFailedMessage(const PropertySlider& slider) const {
     for (const Entry& entry : entries_)
-        if (entry.slider == &slider) return entry.spec.setFailed;
+        if (entry.slider == &slider) return entry.definition.setFailed;
     return "";
 }
 

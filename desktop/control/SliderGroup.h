@@ -18,7 +18,7 @@ namespace veltrion::desktop {
 
 class DialogServices;
 
-struct SliderSpec {
+struct SliderDefinition {
     CameraProperty property;
     const char* caption;
     const char* name;         // objectName stem
@@ -40,7 +40,7 @@ public:
 protected:
     SliderGroup(DialogServices& services, const QString& title, const QString& name, QWidget* parent);
 
-    PropertySlider* addSlider(const SliderSpec& spec);
+    PropertySlider* addSlider(const SliderDefinition& definition);
     // Buttons below the sliders; returns the row after them.
     int addButtons(const QString& resetName, const QString& saveName);
     QGridLayout& grid() const { return *grid_; }
@@ -72,7 +72,7 @@ private:
     QPushButton* save_ = nullptr;
     struct Entry {
         PropertySlider* slider;
-        SliderSpec spec;
+        SliderDefinition definition;
     };
     std::vector<Entry> entries_;
 };
