@@ -20,6 +20,7 @@ constexpr const char* kIdentityOff = "Off";
 // Room under the row for a horizontal scroll bar when the buttons are wider
 // than the page.
 constexpr int kRowAreaHeight = PropertyPage::kButtonHeight + 20;
+constexpr int kFeatureQueryLength = 3;
 
 QString qtext(const std::string& text) { return QString::fromStdString(text); }
 
@@ -145,13 +146,21 @@ std::optional<std::string> PropertyPage::readCurrentValue(const FeatureDocument&
                 info.offsetInFeature, total);
         return std::nullopt;
     }
+    // The feature query is always asked for 3 bytes (an availability byte
+    // and a two-byte value), the only length the model reads; a property
+    // further into a longer feature cannot be read.
+    if (info.offsetInFeature + info.length > kFeatureQueryLength) {
+        log.log(kLogError, "showFeatureConfig: enum len %d + off %d lies beyond the %d bytes of the feature query\n",
+                info.length, info.offsetInFeature, kFeatureQueryLength);
+        return std::nullopt;
+    }
     const int index = services_.selectedDeviceIndex();
     const auto camera = services_.model().resolve(index, "getFeatureFlashValues");
     if (!camera) {
         log.log(kLogError, "showFeatureConfig: invalid device index %d\n", index);
         return std::nullopt;
     }
-    std::vector<uint8_t> reply(static_cast<size_t>(total), 0);
+    std::vector<uint8_t> reply(kFeatureQueryLength, 0);
     if (!services_.model().getFeatureFlashValues(*camera, static_cast<uint16_t>(info.featureCode), reply.data(),
                                                  reply.size())) {
         log.log(kLogError, "showFeatureConfig: failed to get feature flash value\n");

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "DesktopFixture.h"
+#include "FeatureMap.h"
 #include "RecordingServices.h"
 #include "config/FeatureLayout.h"
 #include "dialog/MessageBox.h"
@@ -213,9 +214,21 @@ private slots:
         QCOMPARE(tab.findChild<QLabel*>(QStringLiteral("featureNote"))->text(), QString());
     }
 
-    void aPropertyWithTooManyChoicesShowsTheFirst31InLabelOrder() {
+    void tooManyChoicesAndAFeatureLongerThanTheQuery() {
         sim->bus->add(kCamera);
-        model->setImagePath(imageWithJson("choices", [](json_t* root) {
+        std::string layoutText;
+        model->setImagePath(imageWithJson("choices", [&layoutText](json_t* root) {
+            // LED blink grows a third property: its feature no longer fits the
+            // 3 bytes the feature query reads.
+            json_t* descriptor = json_object_get(json_object_get(root, "MemoryLayout"), "Descriptor");
+            json_object_set_new(json_object_get(descriptor, "PropertyMap"), "LEDBLINK_X", json_string("0x40"));
+            json_object_set_new(json_object_get(json_object_get(json_object_get(root, "Configurations"), "Factory"),
+                                                "LED Blink"),
+                                "Extra", json_string("0x0000"));
+            JsonRef extra = JsonRef::parse(R"({"Name": "Extra", "ID": "LEDBLINK_X", "Type": {"length": "2"},
+                                               "datatype": "enum", "Enum": {"A": "0x0000", "B": "0x0102"}})");
+            json_array_append(json_object_get(json_array_get(json_object_get(root, "Features"), 0), "Props"),
+                              extra.get());
             json_t* angle = json_array_get(json_object_get(json_array_get(json_object_get(root, "Features"), 2), "Props"), 1);
             json_t* choices = json_object();
             for (int i = 31; i >= 0; --i) {
@@ -225,11 +238,26 @@ private slots:
                 json_object_set_new(choices, label, json_string(value));
             }
             json_object_set_new(angle, "Enum", choices);
+            char* text = json_dumps(root, JSON_PRESERVE_ORDER);
+            layoutText = text;
+            std::free(text);
         }));
+        // The camera answers its feature queries from the JSON in its flash.
+        sim->bus->writeFlash(kCamera, 0x7E0000, camsim::makeJsonRecord(layoutText));
+        sim->bus->writeFlash(kCamera, 0x81040, {0x01, 0x02});
         FeaturesTab tab(*services);
         tab.showTab();
+        auto* page = tab.findChild<QWidget*>(QStringLiteral("featurePage"));
+        selectProperty(tab, "LED Blink", "Blink");
+        QVERIFY(checkedButton(page));
+        QCOMPARE(checkedButton(page)->text(), QStringLiteral("On"));
+        selectProperty(tab, "LED Blink", "Extra");
+        QVERIFY(valueButtons(page).empty());
+        QVERIFY(tab.applyButton()->isHidden());
+        QVERIFY(log.contains("showFeatureConfig: enum len 2 + off 3 lies beyond the 3 bytes of the feature query\n"));
+
         selectProperty(tab, "Field of View", "Angle");
-        const auto buttons = valueButtons(tab.findChild<QWidget*>(QStringLiteral("featurePage")));
+        const auto buttons = valueButtons(page);
         QCOMPARE(buttons.size(), size_t{31});
         QVERIFY(log.contains("Too much radio btn!!!\n"));
         for (size_t i = 0; i < buttons.size(); ++i) {
