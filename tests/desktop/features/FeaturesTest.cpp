@@ -372,11 +372,22 @@ private slots:
             json_object_set_new(descriptor, "DataLength", json_integer(8));
         }));
         const auto areaBefore = sim->bus->readFlash(kCamera, kAreaBase, kAreaLength);
+        const uint64_t erases = flashErases();
+        {
+            // "Apply Changes" refuses a value past the area's end as well.
+            FeaturesTab tab(*services);
+            tab.showTab();
+            selectProperty(tab, "Field of View", "Angle");
+            buttonLabelled(tab.findChild<QWidget*>(QStringLiteral("featurePage")), "90 degrees")->click();
+            tab.applyButton()->click();
+            QVERIFY(log.contains("applyFeatureValue: 0x00081007 with 2 bytes lies outside the feature area\n"));
+            QCOMPARE(flashErases(), erases);
+            QVERIFY(services->reboots.empty());
+        }
         QuickSetup setup(*services, nullptr);
         QSignalSpy ended(&setup, &QuickSetup::ended);
         auto* next = setup.findChild<QPushButton*>(QStringLiteral("quickSetupNextButton"));
         auto* page = setup.findChild<QWidget*>(QStringLiteral("quickSetupPage"));
-        const uint64_t erases = flashErases();
         QVERIFY(setup.start());
         while (ended.isEmpty()) {
             for (QRadioButton* button : valueButtons(page))
