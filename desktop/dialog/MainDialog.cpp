@@ -82,12 +82,9 @@ void MainDialog::buildWindow() {
     quickSetup_ = new QuickSetup(*this, quickSetupButton_, this);
     stack_->addWidget(quickSetup_);
 
-    connect(tabs_, &QTabWidget::tabBarClicked, this, [this](int index) { showTabView(index); });
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainDialog::onTabShown);
     connect(diagnosticsTab_, &DiagnosticsTab::generateRequested, this, &MainDialog::onReportClicked);
-    connect(quickSetup_, &QuickSetup::ended, this, [this] {
-        stack_->setCurrentWidget(tabs_);
-        showTabView(kUpdateTab);
-    });
+    connect(quickSetup_, &QuickSetup::ended, this, &MainDialog::leaveQuickSetup);
 
     // The old system-menu entry: the window's context menu offers the About box.
     auto* about = new QAction(QStringLiteral("&About VeltrionUtility..."), this);
@@ -216,10 +213,21 @@ bool MainDialog::getCamInfo(DeviceStatus& status) {
     return true;
 }
 
+void MainDialog::resetQuickSetup() {
+    quickSetup_->reset();
+    leaveQuickSetup();
+}
+
+void MainDialog::leaveQuickSetup() {
+    if (stack_->currentWidget() != quickSetup_) return;
+    stack_->setCurrentWidget(tabs_);
+    showTabView(kUpdateTab);
+}
+
 void MainDialog::onCameraSelected(int position) {
     if (cameraCombo_->count() == 0) return;
     model_.forgetFeatureJson();
-    quickSetup_->reset();
+    resetQuickSetup();
     selectedPosition_ = position;
     refreshStatus();
 }
@@ -242,7 +250,7 @@ void MainDialog::removeCameraTabs() {
 void MainDialog::refreshStatus() {
     DeviceStatus status;
     if (getCamInfo(status)) {
-        if (serial_ != status.serialNumber) quickSetup_->reset();
+        if (serial_ != status.serialNumber) resetQuickSetup();
         serial_ = status.serialNumber;
         const QString serial = QString::fromStdString(status.serialNumber);
         if (serialEdit_->text() != serial) {
@@ -268,7 +276,6 @@ void MainDialog::refreshStatus() {
     serial_.clear();
     if (tabs_->count() > 1) {
         removeCameraTabs();
-        tabs_->setCurrentIndex(kUpdateTab);
         showTabView(kUpdateTab);
     }
     updateButton_->setText(QStringLiteral("Device Not Found"));
@@ -279,9 +286,16 @@ void MainDialog::refreshStatus() {
 }
 
 void MainDialog::showTabView(int tab) {
-    featuresTab_->clearTree();
     if (tab < 0 || tab >= tabs_->count()) return;
-    tabs_->setCurrentIndex(tab);
+    if (tabs_->currentIndex() == tab)
+        onTabShown(tab);
+    else
+        tabs_->setCurrentIndex(tab);  // shown through currentChanged
+}
+
+void MainDialog::onTabShown(int tab) {
+    // The tree is built only while its tab shows (and the JSON held with it).
+    featuresTab_->clearTree();
     if (tab == kFeaturesTab)
         featuresTab_->showTab();
     else if (tab == kControlTab)
@@ -308,7 +322,6 @@ void MainDialog::holdControlForAMoment(QWidget* control) {
 
 void MainDialog::showUpdateTabOnly() {
     removeCameraTabs();
-    tabs_->setCurrentIndex(kUpdateTab);
     showTabView(kUpdateTab);
 }
 

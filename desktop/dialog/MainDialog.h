@@ -84,6 +84,9 @@ private:
     void startHotplugWatch();
     void onHotplugEvents();
     void onCameraSelected(int position);
+    void onTabShown(int tab);
+    void resetQuickSetup();
+    void leaveQuickSetup();
     void addCameraTabs();
     void removeCameraTabs();
 

@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTabBar>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -46,6 +48,11 @@ class DialogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        // The report folder the tests choose is remembered in settings of their own.
+        QVERIFY(configHome.isValid());
+        qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    }
     void init() {
         sim = std::make_unique<test::SimBus>();
         messages.clear();
@@ -69,6 +76,7 @@ private slots:
     void updateFromTheDialogShowsProgressThenTheNewVersions() {
         sim->bus->add("cam0");
         sim->bus->add("cam1");
+        for (const char* camera : {"cam0", "cam1"}) sim->bus->set(camera, "friendly-name", "Veltrion 3");
         const std::string package = sim->buildV3Package();
         open(package);
         QCOMPARE(dialog->cameraCombo()->count(), 2);
@@ -119,6 +127,43 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
+    void showingEveryTabAndTheQuickSetupWritesNothing() {
+        sim->bus->add("cam0");
+        sim->bus->add("cam1", camsim::AddOptions{.productId = 0x8003, .serial = {}, .blank = false, .vendorId = {}});
+        for (const char* camera : {"cam0", "cam1"}) sim->bus->set(camera, "friendly-name", "Veltrion 3");
+        open(sim->buildV3Package());
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        dialog->resize(1100, 460);
+        const auto before = sim->bus->stats("cam0");
+
+        QTabBar* bar = dialog->tabs()->tabBar();
+        const std::pair<int, const char*> tabs[] = {{MainDialog::kControlTab, "tab-control"},
+                                                    {MainDialog::kFeaturesTab, "tab-features"},
+                                                    {MainDialog::kDiagnosticsTab, nullptr}};
+        for (const auto& [index, picture] : tabs) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+            QCOMPARE(dialog->tabs()->currentIndex(), index);
+            if (index == MainDialog::kFeaturesTab) {
+                auto* tree = dialog->findChild<QTreeWidget*>("featureTree");
+                QVERIFY(tree && tree->topLevelItemCount() > 1);
+                tree->setCurrentItem(tree->topLevelItem(1)->child(0));
+            }
+            if (picture) saveScreenshot(*dialog, picture);
+        }
+        auto* quickSetup = dialog->findChild<QPushButton*>("quickSetupButton");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(MainDialog::kUpdateTab).center());
+        QTest::mouseClick(quickSetup, Qt::LeftButton);
+        QVERIFY(dialog->findChild<QWidget*>("quickSetupTitle")->isVisible());
+        saveScreenshot(*dialog, "quick-setup");
+        QTest::mouseClick(dialog->findChild<QPushButton*>("quickSetupCancelButton"), Qt::LeftButton);
+        QVERIFY(dialog->tabs()->isVisible());
+
+        // Reading ranges, values and the feature area sends nothing back.
+        const auto after = sim->bus->stats("cam0");
+        for (const char* counter : {"control-writes", "pages-programmed", "sectors-erased-4k"})
+            QVERIFY2(after.at(counter) == before.at(counter), counter);
+    }
+
     void streamingCameraIsNotUpdated() {
         sim->bus->add("cam0");
         sim->bus->set("cam0", "streaming", "1");
@@ -138,6 +183,7 @@ private slots:
         QTRY_COMPARE(dialog->tabs()->count(), 4);
         const QString base = QString::fromStdString((sim->dir / "reports").string());
         QDir().mkpath(base);
+        dialog->showTabView(MainDialog::kDiagnosticsTab);
         DiagnosticsTab& tab = *dialog->diagnosticsTab();
         tab.setBaseFolder(base);
         const std::string zip = (sim->dir / "reports" / "VeltrionReport.zip").string();
@@ -152,7 +198,7 @@ private slots:
         QCOMPARE(tab.resultText(), QStringLiteral("Report Generated at ") + QString::fromStdString(zip) +
                                        ". Please reboot the Veltrion Camera.");
         QVERIFY(tab.generateButton()->isEnabled());  // usable again for another report
-        saveScreenshot(*dialog, "dialog-diagnostics");
+        saveScreenshot(*dialog, "tab-diagnostics");
 
         const auto entries = zipEntries(zip);
         const std::string serial = sim->bus->find("cam0").serial;
@@ -199,6 +245,7 @@ private:
     std::unique_ptr<CamMgrModel> model;
     std::unique_ptr<MainDialog> dialog;
     QStringList messages;
+    QTemporaryDir configHome;
 };
 
 QTEST_MAIN(DialogTest)
