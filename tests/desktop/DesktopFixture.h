@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "Bus.h"
+#include "config/JsonRef.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "support/FirmwareImages.h"
 
@@ -44,25 +46,10 @@ public:
         Veltrion2CamMgr mgr(true);
         std::vector<std::string> singles;
         for (size_t i = 0; i < images.size(); ++i) {
-            const std::filesystem::path parts = dir / (name + std::to_string(i));
-            std::vector<std::string> args{"make-firmware", "--out", parts.string()};
-            args.insert(args.end(), images[i].begin(), images[i].end());
-            std::ostringstream printed;
-            camsim::makeFirmware(args, printed);
-            if (!jsonFile.empty())
-                std::filesystem::copy_file(jsonFile, parts / "features.json",
-                                           std::filesystem::copy_options::overwrite_existing);
-            // The last line printed is the argument list of an image creation.
-            std::string lastLine, line;
-            std::istringstream lines(printed.str());
-            while (std::getline(lines, line))
-                if (!line.empty()) lastLine = line;
-            std::vector<std::string> createArgs;
-            std::istringstream words(lastLine);
-            for (std::string word; words >> word;) createArgs.push_back(word);
-            createArgs.push_back(parts.string() + ".img");
-            if (!mgr.createSingleImage(createArgs)) return {};
-            singles.push_back(parts.string() + ".img");
+            const std::string single =
+                testimages::buildSingleImage(mgr, dir, name + std::to_string(i), images[i], jsonFile);
+            if (single.empty()) return {};
+            singles.push_back(single);
         }
         const std::string built =
             testimages::buildUnifiedPackage(mgr, dir, name + "-package", singles, (dir / (name + "0") / "features.json").string());
@@ -70,6 +57,19 @@ public:
         const std::filesystem::path target = dir / name;
         std::filesystem::rename(built, target);
         return target.string();
+    }
+    // A package of the newer V3 firmware (make-firmware options) whose
+    // feature JSON is the simulator's, changed by edit. Empty on failure.
+    std::string buildV3PackageWithJson(const std::string& name, const std::function<void(json_t*)>& edit,
+                                       const std::vector<std::string>& options = {"--group", "V3G"}) {
+        const std::string source = std::string(VELTRION_SOURCE_DIR) + "/sim/data/features-V3G.json";
+        json_error_t error;
+        JsonRef root(json_load_file(source.c_str(), JSON_PRESERVE_ORDER, &error));
+        if (!root) return {};
+        edit(root.get());
+        const std::string jsonFile = (dir / (name + ".json")).string();
+        if (json_dump_file(root.get(), jsonFile.c_str(), JSON_PRESERVE_ORDER | JSON_INDENT(2)) != 0) return {};
+        return buildPackage(name, {options}, jsonFile);
     }
     // The newer V3 firmware make-firmware gives, with and without audio.
     std::string buildV3Package(const std::string& name = "camera_update.img") {

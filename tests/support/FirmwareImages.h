@@ -18,13 +18,17 @@ namespace testimages {
 
 // Writes component files for the options ("--group V3G", "--fx3 C0.2.0.0",
 // ...) into dir/name, then the single image dir/name.img; returns its path.
+// With jsonFile, the image carries that feature JSON instead of the factory's.
 inline std::string buildSingleImage(veltrion::Veltrion2CamMgr& mgr, const std::filesystem::path& dir,
-                                    const std::string& name, const std::vector<std::string>& options) {
+                                    const std::string& name, const std::vector<std::string>& options,
+                                    const std::string& jsonFile = {}) {
     const std::filesystem::path parts = dir / name;
     std::vector<std::string> args{"make-firmware", "--out", parts.string()};
     args.insert(args.end(), options.begin(), options.end());
     std::ostringstream printed;
     camsim::makeFirmware(args, printed);
+    if (!jsonFile.empty())
+        std::filesystem::copy_file(jsonFile, parts / "features.json", std::filesystem::copy_options::overwrite_existing);
 
     // The last line printed is the -c argument list without the output file.
     std::string lastLine, line;

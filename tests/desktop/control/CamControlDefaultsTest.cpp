@@ -101,36 +101,13 @@ private:
     // for null), loaded into the model in place of the previous one. The
     // JSON goes into the single image as well as the package.
     void useDefaults(const char* filterControl) {
-        const std::string name = "defaults" + std::to_string(packages++);
-        const std::filesystem::path parts = sim->dir / name;
-        std::ostringstream printed;
-        camsim::makeFirmware({"make-firmware", "--out", parts.string(), "--group", "V3G"}, printed);
-        const std::string jsonFile = (parts / "features.json").string();
-        json_error_t error;
-        JsonRef root(json_load_file(jsonFile.c_str(), 0, &error));
-        QVERIFY(root);
-        if (filterControl) {
-            JsonRef defaults = JsonRef::parse(filterControl);
-            QVERIFY(defaults);
-            json_object_set(root.get(), "Filter Control", defaults.get());
-        } else {
-            json_object_del(root.get(), "Filter Control");
-        }
-        QCOMPARE(json_dump_file(root.get(), jsonFile.c_str(), 0), 0);
-
-        // The last line printed is the single image's argument list.
-        std::string lastLine, line;
-        std::istringstream lines(printed.str());
-        while (std::getline(lines, line))
-            if (!line.empty()) lastLine = line;
-        std::vector<std::string> args;
-        std::istringstream words(lastLine);
-        for (std::string word; words >> word;) args.push_back(word);
-        const std::string single = (sim->dir / (name + ".img")).string();
-        args.push_back(single);
-        Veltrion2CamMgr mgr(true);
-        QVERIFY(mgr.createSingleImage(args));
-        const std::string package = testimages::buildUnifiedPackage(mgr, sim->dir, name + "-package", {single}, jsonFile);
+        const std::string package =
+            sim->buildV3PackageWithJson("defaults" + std::to_string(packages++), [filterControl](json_t* root) {
+                if (filterControl)
+                    json_object_set(root, "Filter Control", JsonRef::parse(filterControl).get());
+                else
+                    json_object_del(root, "Filter Control");
+            });
         QVERIFY(!package.empty());
         model->setImagePath(package);
         model->forgetFeatureJson();

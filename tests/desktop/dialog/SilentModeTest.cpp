@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 
 #include "DesktopFixture.h"
@@ -67,15 +68,17 @@ private slots:
 
         // 3: the package's feature area lies outside the flash; 4: its image-control
         // defaults name a preset that does not exist. Both are rebooted.
-        QCOMPARE(runWithJson("noarea", [](std::string& json) {
-                     json.replace(json.find("\"0x81000\""), 9, "\"0x7FFFF0\"");
-                 }),
+        QCOMPARE(runWithJson("noarea",
+                             [](json_t* root) {
+                                 json_object_set_new(json_object_get(json_object_get(root, "MemoryLayout"), "Descriptor"),
+                                                     "BaseAddress", json_string("0x7FFFF0"));
+                             }),
                  3);
         QCOMPARE(sim->bus->state("cam0").counters.resets, uint64_t(1));
-        QCOMPARE(runWithJson("badbtn", [](std::string& json) {
-                     const size_t at = json.find("\"Btn\"");
-                     json.replace(json.find('"', json.find(':', at)), 3, "\"A\"");
-                 }),
+        QCOMPARE(runWithJson("badbtn",
+                             [](json_t* root) {
+                                 json_object_set_new(json_object_get(root, "Filter Control"), "Btn", json_string("A"));
+                             }),
                  4);
 
         // 2: no update image next to the program; the camera is still rebooted.
@@ -130,14 +133,8 @@ private:
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
     }
     // A package whose feature JSON is the simulator's, changed by edit.
-    template <typename Edit>
-    int runWithJson(const std::string& name, Edit edit) {
-        std::ifstream in(std::string(VELTRION_SOURCE_DIR) + "/sim/data/features-V3G.json");
-        std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        edit(json);
-        const fs::path jsonFile = sim->dir / (name + ".json");
-        std::ofstream(jsonFile) << json;
-        placeImage(sim->buildPackage(name, {{"--group", "V3G", "--fx3", "C0.3.0.0"}}, jsonFile.string()));
+    int runWithJson(const std::string& name, const std::function<void(json_t*)>& edit) {
+        placeImage(sim->buildV3PackageWithJson(name, edit, {"--group", "V3G", "--fx3", "C0.3.0.0"}));
         return QTest::currentTestFailed() ? -3 : runSilent();
     }
 

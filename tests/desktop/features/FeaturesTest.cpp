@@ -494,24 +494,9 @@ private:
                simCounter(*sim->bus, kCamera, "sectors-erased-64k");
     }
 
-    // A V3 update image whose feature JSON is the simulator's, changed by edit.
+    // A V3 update package whose feature JSON is the simulator's, changed by edit.
     std::string imageWithJson(const std::string& name, const std::function<void(json_t*)>& edit) {
-        const std::filesystem::path parts = sim->dir / name;
-        std::ostringstream printed;
-        camsim::makeFirmware({"make-firmware", "--out", parts.string(), "--group", "V3G"}, printed);
-        const std::string jsonFile = (parts / "features.json").string();
-        json_error_t error;
-        JsonRef root(json_load_file(jsonFile.c_str(), JSON_PRESERVE_ORDER, &error));
-        if (!root) return {};
-        edit(root.get());
-        if (json_dump_file(root.get(), jsonFile.c_str(), JSON_PRESERVE_ORDER) != 0) return {};
-        std::vector<std::string> arguments;
-        std::istringstream words(printed.str());
-        for (std::string word; words >> word;) arguments.push_back(word);
-        const std::string output = (sim->dir / (name + ".img")).string();
-        arguments.push_back(output);
-        Veltrion2CamMgr mgr(true);
-        return mgr.createSingleImage(arguments) ? output : std::string();
+        return sim->buildV3PackageWithJson(name, edit);
     }
 
     std::unique_ptr<test::SimBus> sim;
