@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("VeltrionUtility"));
     QApplication::setApplicationVersion(QString::fromStdString(fileVersionText()));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.vemto.VeltrionUtility")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.vemto.VeltrionUtility"));
     logFile.open(logger);
     auto model = makeModel(logger);
     if (!model) {

@@ -50,6 +50,20 @@ for dependency in 'libc6' 'libstdc\+\+6' 'libgcc-s1' 'libusb-1\.0-0' 'libudev1' 
   grep -Eq "(^|, )$dependency[a-z0-9]*( |,|$)" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
 
+# The desktop program, when the build made it: its entry, icon, man page and
+# the Qt and libzip libraries it links.
+if grep -qx /usr/bin/VeltrionUtility "$work/files"; then
+  for file in /usr/share/applications/com.vemto.VeltrionUtility.desktop \
+    /usr/share/metainfo/com.vemto.VeltrionUtility.metainfo.xml \
+    /usr/share/icons/hicolor/scalable/apps/com.vemto.VeltrionUtility.svg \
+    /usr/share/man/man1/VeltrionUtility.1; do
+    grep -qx -- "$file" "$work/files" || fail "the package lacks $file"
+  done
+  for dependency in 'libqt6widgets6' 'libqt6dbus6' 'libzip4'; do
+    grep -Eq "(^|, )$dependency[a-z0-9]*( |,|$)" <<<"$depends" || fail "Depends lacks $dependency: $depends"
+  done
+fi
+
 dpkg-deb -e "$deb" "$work/control"
 [ -x "$work/control/postinst" ] || fail "postinst missing or not executable"
 grep -q 'udevadm control --reload-rules && udevadm trigger --subsystem-match=usb' "$work/control/postinst" ||
