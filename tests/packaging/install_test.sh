@@ -65,6 +65,7 @@ app=com.vemto.VeltrionUtility
   echo "$mandir/man1/veltrion-sim.1"
   if [ "$desktop" = desktop ]; then
     echo bin/VeltrionUtility
+    echo "$mandir/man1/VeltrionUtility.1"
     echo "share/applications/$app.desktop"
     echo "share/metainfo/$app.metainfo.xml"
     echo "share/icons/hicolor/scalable/apps/$app.svg"
@@ -86,7 +87,9 @@ check "SONAME libveltrion-camera.so.2" \
   grep -q 'SONAME.*\[libveltrion-camera\.so\.2\]' <(readelf -d "$lib.2.3.2")
 undefined=$(ldd -r "$lib.2.3.2" 2>&1 | grep -c 'undefined symbol' || true)
 check "the library resolves every symbol it uses ($undefined undefined)" test "$undefined" -eq 0
-for file in "$lib.2.3.2" "$prefix/bin/VemtoK4UtilsExe" "$prefix/bin/veltrion-sim"; do
+programs=("$prefix/bin/VemtoK4UtilsExe" "$prefix/bin/veltrion-sim")
+[ "$desktop" = desktop ] && programs+=("$prefix/bin/VeltrionUtility")
+for file in "$lib.2.3.2" "${programs[@]}"; do
   check "${file##*/} keeps no run path into the build tree" \
     bash -c "! readelf -d '$file' | grep -Eq 'RPATH|RUNPATH'"
 done
