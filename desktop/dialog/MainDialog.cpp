@@ -198,6 +198,8 @@ int MainDialog::selectedDeviceIndex() const {
 
 bool MainDialog::getCamInfo(DeviceStatus& status) {
     const int index = selectedDeviceIndex();
+    // No camera listed: nothing to ask, and nothing to log twice a second.
+    if (index < 0) return false;
     auto cached = statusCache_.find(index);
     if (cached == statusCache_.end() || !cached->second.infoValid) {
         DeviceStatus fresh;
