@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <QTreeWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -154,6 +155,7 @@ private slots:
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(MainDialog::kUpdateTab).center());
         QTest::mouseClick(quickSetup, Qt::LeftButton);
         QVERIFY(dialog->findChild<QWidget*>("quickSetupTitle")->isVisible());
+        QTRY_VERIFY(dialog->findChild<QPushButton*>("quickSetupNextButton")->isEnabled());  // held for a moment
         saveScreenshot(*dialog, "quick-setup");
         QTest::mouseClick(dialog->findChild<QPushButton*>("quickSetupCancelButton"), Qt::LeftButton);
         QVERIFY(dialog->tabs()->isVisible());
@@ -162,6 +164,31 @@ private slots:
         const auto after = sim->bus->stats("cam0");
         for (const char* counter : {"control-writes", "pages-programmed", "sectors-erased-4k"})
             QVERIFY2(after.at(counter) == before.at(counter), counter);
+    }
+
+    void audioPageSwitchesTheIdentityButTheUpdateButtonNever() {
+        sim->bus->add("cam0");
+        open(sim->buildV3Package());
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        // The user picks "Off" on the Audio page, then updates with the update button.
+        chooseAudioOff();
+        dialog->showTabView(MainDialog::kUpdateTab);
+        QTest::mouseClick(dialog->updateButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->idle(), 120000);
+        QTRY_COMPARE_WITH_TIMEOUT(sim->bus->state("cam0").running.fx3.version, std::string("C0.2.0.0"), 30000);
+        QCOMPARE(sim->bus->find("cam0").productId, uint16_t(0x0003));  // its own identity
+
+        // "Apply Changes" on the Audio page is what changes the identity.
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->updateButton()->text(), QStringLiteral("Device Up-To-Date"), 30000);
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        chooseAudioOff();
+        auto* apply = dialog->findChild<QPushButton*>("applyChangesButton");
+        QVERIFY(apply->isEnabled());
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QVERIFY(!dialog->idle());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->idle(), 120000);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+        QTRY_COMPARE_WITH_TIMEOUT(sim->bus->find("cam0").productId, uint16_t(0x8003), 30000);
     }
 
     void streamingCameraIsNotUpdated() {
@@ -231,6 +258,19 @@ private slots:
     }
 
 private:
+    void chooseAudioOff() {
+        dialog->showTabView(MainDialog::kFeaturesTab);
+        auto* tree = dialog->findChild<QTreeWidget*>("featureTree");
+        const auto audio = tree->findItems("Audio", Qt::MatchExactly);
+        QCOMPARE(audio.size(), 1);
+        tree->setCurrentItem(audio[0]->child(0));
+        QRadioButton* off = nullptr;  // the shown page's, not one of a page being deleted
+        for (auto* button : dialog->findChildren<QRadioButton*>("featureValueButton1"))
+            if (button->isVisible()) off = button;
+        QVERIFY(off && off->text() == "Off" && !off->isChecked());
+        off->click();  // as a click on its label does (the button is wider than its label)
+        QVERIFY(off->isChecked());
+    }
     void open(const std::string& imagePath = {}) {
         model = std::make_unique<CamMgrModel>();
         model->setLogger(&log);
