@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dialog/DialogServices.h"
@@ -96,6 +97,9 @@ private:
     void onUpdateProgressTick();
     void onReportClicked();
     void onReportEndTick();
+    // The selected camera, resolved once for a job; none after the job's
+    // invalid-index line or the operation's "no cam!" line.
+    std::optional<CameraRef> jobCamera(const char* job, const char* operation);
     void enterBusyState(const QString& reason);
     void leaveBusyState();
     // Why closing is refused now, or empty when it may close.

@@ -58,6 +58,16 @@ void MainDialog::rebootCamera(bool restartTimer1) {
     if (restartTimer1) statusTimer_.start();
 }
 
+std::optional<CameraRef> MainDialog::jobCamera(const char* job, const char* operation) {
+    // The job's camera is fixed now; its thread never looks the index up again.
+    const int index = selectedDeviceIndex();
+    if (index < 0) {
+        model_.logger().log(kLogError, "%s: invalid device index %d\n", job, index);
+        return std::nullopt;
+    }
+    return model_.resolve(index, operation);
+}
+
 void MainDialog::enterBusyState(const QString& reason) {
     statusTimer_.stop();
     idle_ = false;
@@ -103,13 +113,7 @@ void MainDialog::startUpdateJob(const std::string& targetIdentity) {
         model_.logger().log(kLogInfo, "Update already started\n");
         return;
     }
-    // The job's camera is fixed now; the thread never looks the index up again.
-    const int index = selectedDeviceIndex();
-    std::optional<CameraRef> camera;
-    if (index < 0)
-        model_.logger().log(kLogError, "startUpdateProcess: invalid device index %d\n", index);
-    else
-        camera = model_.resolve(index, "updateDevice");
+    const std::optional<CameraRef> camera = jobCamera("startUpdateProcess", "updateDevice");
 
     enterBusyState(QStringLiteral("Camera firmware update in progress"));
     updateTimer_.start();
@@ -180,12 +184,7 @@ void MainDialog::onReportClicked() {
         diagnosticsTab_->setResultText(QStringLiteral("Report Generation failed. Cannot copy log file to report dir."));
         return;
     }
-    const int index = selectedDeviceIndex();
-    std::optional<CameraRef> camera;
-    if (index < 0)
-        model_.logger().log(kLogError, "startReportProcess: invalid device index %d\n", index);
-    else
-        camera = model_.resolve(index, "generateDeviceReport");
+    const std::optional<CameraRef> camera = jobCamera("startReportProcess", "generateDeviceReport");
     const bool fullReport = !diagnosticsTab_->quickReport();
 
     diagnosticsTab_->setControlsEnabled(false);
