@@ -31,7 +31,7 @@ namespace {
 const char* const kTabTitles[] = {"Update", "Diagnostics", "Features", "Control"};
 }
 
-MainDialog::MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent)
+MainDialog::MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent, Hotplug hotplug)
     : QDialog(parent), model_(model), logFilePath_(std::move(logFilePath)), inhibitor_(QDBusConnection::systemBus()) {
     setWindowTitle(QStringLiteral("VeltrionUtility"));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
@@ -56,7 +56,7 @@ MainDialog::MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* par
     removeCameraTabs();
     showTabView(kUpdateTab);
     statusTimer_.start();
-    startHotplugWatch();
+    if (hotplug == Hotplug::Watch) startHotplugWatch();
     // The session does not end while a job writes to a camera.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
         if (!idle_) manager.cancel();

@@ -44,8 +44,12 @@ class MainDialog : public QDialog, public DialogServices {
 public:
     enum TabIndex { kUpdateTab = 0, kDiagnosticsTab = 1, kFeaturesTab = 2, kControlTab = 3 };
 
-    // The model outlives the dialog. logFilePath: the run's log, copied into reports.
-    MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent = nullptr);
+    enum class Hotplug { Watch, Ignore };
+
+    // The model outlives the dialog. logFilePath: the run's log, copied into
+    // reports. Hotplug::Ignore runs as on a system without hot-plug events.
+    MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent = nullptr,
+               Hotplug hotplug = Hotplug::Watch);
     ~MainDialog() override;
 
     // ---- DialogServices ----

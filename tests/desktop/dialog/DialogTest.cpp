@@ -128,6 +128,15 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
+    void withoutHotplugTheListIsReadAgainAfterTheProgramsReboot() {
+        sim->bus->add("cam0");
+        open(sim->buildV3Package(), MainDialog::Hotplug::Ignore);
+        QTRY_VERIFY(dialog->updateButton()->isEnabled());
+        QTest::mouseClick(dialog->updateButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->idle(), 120000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->updateButton()->text(), QStringLiteral("Device Up-To-Date"), 30000);
+    }
+
     void showingEveryTabAndTheQuickSetupWritesNothing() {
         sim->bus->add("cam0");
         sim->bus->add("cam1", camsim::AddOptions{.productId = 0x8003, .serial = {}, .blank = false, .vendorId = {}});
@@ -271,11 +280,11 @@ private:
         off->click();  // as a click on its label does (the button is wider than its label)
         QVERIFY(off->isChecked());
     }
-    void open(const std::string& imagePath = {}) {
+    void open(const std::string& imagePath = {}, MainDialog::Hotplug hotplug = MainDialog::Hotplug::Watch) {
         model = std::make_unique<CamMgrModel>();
         model->setLogger(&log);
         model->setImagePath(imagePath);
-        dialog = std::make_unique<MainDialog>(*model, (sim->dir / "no-log-yet.log").string());
+        dialog = std::make_unique<MainDialog>(*model, (sim->dir / "no-log-yet.log").string(), nullptr, hotplug);
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     }
