@@ -12,7 +12,7 @@
 
 namespace veltrion::desktop {
 
-DiagnosticsTab::DiagnosticsTab(Logger& log, QWidget* parent) : QWidget(parent), log_(log) {
+DiagnosticsTab::DiagnosticsTab(Logger& log, const QFont& resultFont, QWidget* parent) : QWidget(parent), log_(log) {
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Device report directory:"), this), 0, 0);
     folderEdit_ = new QLineEdit(QString::fromStdString(reportBaseFolder(log_)), this);
@@ -33,9 +33,7 @@ DiagnosticsTab::DiagnosticsTab(Logger& log, QWidget* parent) : QWidget(parent), 
     resultText_->setObjectName(QStringLiteral("reportResultText"));
     resultText_->setAlignment(Qt::AlignCenter);
     resultText_->setWordWrap(true);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(10);
-    resultText_->setFont(font);
+    resultText_->setFont(resultFont);
     grid->addWidget(resultText_, 1, 0, 1, 3);
 
     generateButton_ = new QPushButton(QStringLiteral("Generate Device Report"), this);

@@ -22,7 +22,8 @@ class DiagnosticsTab : public QWidget {
     Q_OBJECT
 
 public:
-    DiagnosticsTab(Logger& log, QWidget* parent = nullptr);
+    // resultFont: the dialog's font for result texts.
+    DiagnosticsTab(Logger& log, const QFont& resultFont, QWidget* parent = nullptr);
 
     std::string baseFolder() const;
     void setBaseFolder(const QString& folder);

@@ -29,6 +29,8 @@ namespace veltrion::desktop {
 
 namespace {
 const char* const kTabTitles[] = {"Update", "Diagnostics", "Features", "Control"};
+// Shown for the serial number and the versions while no camera is known.
+const QString kUnknown = QStringLiteral("???");
 }
 
 MainDialog::MainDialog(CamMgrModel& model, std::string logFilePath, QWidget* parent, Hotplug hotplug)
@@ -73,11 +75,11 @@ void MainDialog::buildWindow() {
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->setMinimumWidth(900);
-    updatePage_ = buildUpdatePage();
-    diagnosticsTab_ = new DiagnosticsTab(model_.logger(), this);
+    QWidget* updatePage = buildUpdatePage();
+    diagnosticsTab_ = new DiagnosticsTab(model_.logger(), dialogFont(), this);
     featuresTab_ = new FeaturesTab(*this, this);
     controlTab_ = new ControlTab(*this, this);
-    tabs_->addTab(updatePage_, QString::fromLatin1(kTabTitles[kUpdateTab]));
+    tabs_->addTab(updatePage, QString::fromLatin1(kTabTitles[kUpdateTab]));
     stack_->addWidget(tabs_);
     quickSetup_ = new QuickSetup(*this, quickSetupButton_, this);
     stack_->addWidget(quickSetup_);
@@ -102,12 +104,12 @@ QWidget* MainDialog::buildUpdatePage() {
     cameraCombo_->setMinimumWidth(160);
     // Only the user's choice counts: filling the list never selects anew.
     connect(cameraCombo_, &QComboBox::activated, this, &MainDialog::onCameraSelected);
-    serialEdit_ = new QLineEdit(QStringLiteral("???"), page);
+    serialEdit_ = new QLineEdit(kUnknown, page);
     serialEdit_->setObjectName(QStringLiteral("serialEdit"));
     serialEdit_->setReadOnly(true);
-    fpgaValue_ = new QLabel(QStringLiteral("???"), page);
+    fpgaValue_ = new QLabel(kUnknown, page);
     fpgaValue_->setObjectName(QStringLiteral("fpgaVersion"));
-    fx3Value_ = new QLabel(QStringLiteral("???"), page);
+    fx3Value_ = new QLabel(kUnknown, page);
     fx3Value_->setObjectName(QStringLiteral("fx3Version"));
 
     grid->addWidget(new QLabel(QStringLiteral("Camera Selection:"), page), 0, 0);
@@ -281,9 +283,9 @@ void MainDialog::refreshStatus() {
         showTabView(kUpdateTab);
     }
     updateButton_->setText(QStringLiteral("Device Not Found"));
-    serialEdit_->setText(QStringLiteral("???"));
-    fpgaValue_->setText(QStringLiteral("???"));
-    fx3Value_->setText(QStringLiteral("???"));
+    serialEdit_->setText(kUnknown);
+    fpgaValue_->setText(kUnknown);
+    fx3Value_->setText(kUnknown);
     updateButton_->setEnabled(false);
 }
 
@@ -348,8 +350,8 @@ void MainDialog::startHotplugWatch() {
         return;
     }
     if (hotplug_->eventDescriptor() >= 0) {
-        hotplugNotifier_ = new QSocketNotifier(hotplug_->eventDescriptor(), QSocketNotifier::Read, this);
-        connect(hotplugNotifier_, &QSocketNotifier::activated, this, &MainDialog::onHotplugEvents);
+        auto* notifier = new QSocketNotifier(hotplug_->eventDescriptor(), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, &MainDialog::onHotplugEvents);
     } else {
         hotplugPoll_.setInterval(250);
         connect(&hotplugPoll_, &QTimer::timeout, this, &MainDialog::onHotplugEvents);

@@ -25,7 +25,6 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 class QTabWidget;
-class QSocketNotifier;
 
 namespace veltrion {
 class HotplugPort;
@@ -126,7 +125,6 @@ private:
     // widgets
     QStackedWidget* stack_ = nullptr;
     QTabWidget* tabs_ = nullptr;
-    QWidget* updatePage_ = nullptr;
     DiagnosticsTab* diagnosticsTab_ = nullptr;
     FeaturesTab* featuresTab_ = nullptr;
     ControlTab* controlTab_ = nullptr;
@@ -159,7 +157,6 @@ private:
 
     // hot-plug
     std::unique_ptr<HotplugPort> hotplug_;
-    QSocketNotifier* hotplugNotifier_ = nullptr;
     QTimer hotplugPoll_;
 };
 

@@ -26,8 +26,6 @@ namespace veltrion::desktop {
 
 namespace {
 constexpr auto kRescanAfterReboot = std::chrono::seconds(30);
-const char* const kInUseMessage =
-    "Veltrion Camera is in Use. Please close any conferencing applications and try again!";
 }  // namespace
 
 // ---- shared by both jobs ----
@@ -106,7 +104,7 @@ void MainDialog::startUpdate() { startUpdateJob(identityMode_ ? targetIdentity_ 
 
 void MainDialog::startUpdateJob(const std::string& targetIdentity) {
     if (isCamStreaming()) {
-        showMessageBox(this, QString::fromLatin1(kInUseMessage));
+        showMessageBox(this, QString::fromLatin1(kCameraInUseMessage));
         return;
     }
     if (updateThread_) {

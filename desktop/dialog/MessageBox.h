@@ -11,6 +11,10 @@ class QWidget;
 
 namespace veltrion::desktop {
 
+// Why a camera job is refused while the camera streams video.
+inline constexpr const char* kCameraInUseMessage =
+    "Veltrion Camera is in Use. Please close any conferencing applications and try again!";
+
 // Shows a modal information box with the program's caption, or hands the
 // text to the installed hook.
 void showMessageBox(QWidget* parent, const QString& text);

@@ -15,9 +15,6 @@ namespace veltrion::desktop {
 
 namespace {
 
-constexpr const char* kCameraInUse =
-    "Veltrion Camera is in Use. Please close any conferencing applications and try again!";
-
 // Inserts a top-level item among the others in byte order of their texts.
 QTreeWidgetItem* insertSortedRoot(QTreeWidget* tree, const std::string& name) {
     int position = 0;
@@ -112,7 +109,7 @@ void FeaturesTab::onCurrentItemChanged(QTreeWidgetItem* current) {
 
 void FeaturesTab::apply() {
     if (services_.isCamStreaming()) {
-        showMessageBox(this, QString::fromUtf8(kCameraInUse));
+        showMessageBox(this, QString::fromLatin1(kCameraInUseMessage));
         return;
     }
     if (page_->isIdentityPage()) {
