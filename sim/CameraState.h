@@ -52,6 +52,9 @@ struct RunState {
 // default).
 struct VideoState {
     bool ready = true;  // the run-time switches can be used
+    // The firmware has the framing and enhancement controls at all; without
+    // them their selectors stall.
+    bool switchesPresent = true;
     bool framing = false;
     bool enhancement = false;
     std::map<std::string, int32_t> controls;

@@ -42,6 +42,7 @@ constexpr const char* kFailReadAfter = "fail-read-after";
 constexpr const char* kLastPreset = "last-preset";
 constexpr const char* kVideo = "video";
 constexpr const char* kReady = "ready";
+constexpr const char* kSwitchesPresent = "switches-present";
 constexpr const char* kFraming = "framing";
 constexpr const char* kEnhancement = "enhancement";
 constexpr const char* kControls = "controls";
@@ -321,6 +322,7 @@ std::string cameraStateToJson(const CameraState& state) {
 
     json_t* video = addObject(root.get(), key::kVideo);
     setBool(video, key::kReady, state.video.ready);
+    setBool(video, key::kSwitchesPresent, state.video.switchesPresent);
     setBool(video, key::kFraming, state.video.framing);
     setBool(video, key::kEnhancement, state.video.enhancement);
     json_t* controls = addObject(video, key::kControls);
@@ -427,6 +429,7 @@ CameraState cameraStateFromJson(const std::string& text) {
 
     const Reader video = top.child(key::kVideo);
     state.video.ready = video.boolean(key::kReady, true);
+    state.video.switchesPresent = video.boolean(key::kSwitchesPresent, true);
     state.video.framing = video.boolean(key::kFraming, false);
     state.video.enhancement = video.boolean(key::kEnhancement, false);
     if (const Reader controls = video.child(key::kControls); controls.raw()) {

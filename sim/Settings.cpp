@@ -127,7 +127,7 @@ void applyControl(CameraState& state, const std::string& key, const std::string&
 
 std::vector<std::string> settingKeys() {
     std::vector<std::string> keys = {"streaming",  "usb-type", "ext-power",   "system-loaded", "timing",
-                                     "sensor-temp", "xu-ready", "framing",    "enhancement",   "friendly-name",
+                                     "sensor-temp", "xu-ready", "runtime-switches", "framing",    "enhancement",   "friendly-name",
                                      "serial-hidden"};
     for (const VideoControlInfo& control : videoControlTable()) keys.push_back(kControlPrefix + std::string(control.name));
     for (const std::string& key : faceSettingKeys()) keys.push_back(key);
@@ -166,6 +166,8 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         state.run.sensorTempC = *temperatures;
     } else if (key == "xu-ready") {
         state.video.ready = flag(key, value);
+    } else if (key == "runtime-switches") {
+        state.video.switchesPresent = flag(key, value);
     } else if (key == "framing") {
         state.video.framing = flag(key, value);
     } else if (key == "enhancement") {

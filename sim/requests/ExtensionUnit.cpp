@@ -96,6 +96,7 @@ int Camera::extensionUnitLocked(uint8_t selector, XuQuery query, uint8_t* data, 
         case xu::kReady: data[0] = state_.video.ready ? 1 : 0; return 0;
         case xu::kFraming:
         case xu::kEnhancement: {
+            if (!state_.video.switchesPresent) return -EIO;
             bool& on = selector == xu::kFraming ? state_.video.framing : state_.video.enhancement;
             if (get)
                 data[0] = on ? 1 : 0;

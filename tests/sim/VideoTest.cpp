@@ -124,6 +124,11 @@ TEST_F(VideoTest, StatusLedPresetAndLoadedFlags) {
     EXPECT_EQ(getByte(*cam, xu::kFraming), 1);
     EXPECT_EQ(getByte(*cam, xu::kEnhancement), 0);
     EXPECT_EQ(getByte(*cam, xu::kReady), 1);
+    // Firmware without the switches: they stall, the ready flag still answers.
+    bus->set("cam0", "runtime-switches", "0");
+    EXPECT_EQ(getByte(*cam, xu::kFraming), -EIO);
+    EXPECT_EQ(xu(*cam, xu::kEnhancement, XuQuery::SetCur, on), -EIO);
+    EXPECT_EQ(getByte(*cam, xu::kReady), 1);
     bus->set("cam0", "xu-ready", "0");
     EXPECT_EQ(getByte(*cam, xu::kReady), 0);
 }
