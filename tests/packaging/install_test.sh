@@ -6,7 +6,7 @@
 # example program against the installed library, once through pkg-config and
 # once through find_package, and runs both on a simulated camera made by the
 # installed veltrion-sim. Also checks the desktop entry, icons and AppStream
-# data kept for the desktop program, and the package's maintainer scripts.
+# data kept for the desktop program, and the tools package's maintainer scripts.
 #
 # install_test.sh BUILD SOURCE CMAKE CXX GENERATOR LIBDIR MANDIR UDEVDIR COMPLETIONSDIR desktop|no-desktop
 set -euo pipefail
@@ -270,16 +270,16 @@ for script in postinst postrm; do
   action=configure
   [ "$script" = postrm ] && action=remove
   check "$script $action succeeds where no udevadm exists" \
-    env PATH="$work/no-udev" sh "$packaging/debian/$script" "$action"
+    env PATH="$work/no-udev" sh "$packaging/debian/veltrion-tools.$script" "$action"
   printf '#!/bin/sh\necho "$*" >>"%s"\n' "$work/udevadm.calls" >"$work/fake-bin/udevadm"
   chmod +x "$work/fake-bin/udevadm"
   rm -f "$work/udevadm.calls"
-  check "$script $action succeeds with udevadm" env PATH="$work/fake-bin:$PATH" sh "$packaging/debian/$script" "$action"
+  check "$script $action succeeds with udevadm" env PATH="$work/fake-bin:$PATH" sh "$packaging/debian/veltrion-tools.$script" "$action"
   check "$script reloads the rules, then triggers the USB devices" \
     test "$(cat "$work/udevadm.calls")" = "$(printf 'control --reload-rules\ntrigger --subsystem-match=usb')"
   printf '#!/bin/sh\necho "no udev daemon" >&2\nexit 1\n' >"$work/fake-bin/udevadm"
   check "$script $action succeeds where udev does not run" \
-    env PATH="$work/fake-bin:$PATH" sh "$packaging/debian/$script" "$action" 2>/dev/null
+    env PATH="$work/fake-bin:$PATH" sh "$packaging/debian/veltrion-tools.$script" "$action" 2>/dev/null
 done
 
 if [ "$failures" -ne 0 ]; then
