@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kLogFileOption = "-o";
 constexpr const char* kUvcOption = "--uvc";
 constexpr const char* kJobsOption = "--jobs";
+constexpr const char* kRecordOption = "--record";
 constexpr const char* kLogFileMode = "w+";
 
 // Position of the first argument after the program name equal to option.
@@ -58,6 +59,17 @@ PreprocessResult preprocessArguments(std::vector<std::string> args, Preprocessed
         }
         out.jobs = jobs;
         args.erase(jobsOption, count + 1);
+    }
+
+    auto recordOption = findOption(args, kRecordOption);
+    if (recordOption != args.end()) {
+        auto path = recordOption + 1;
+        if (path == args.end() || path->empty()) {
+            std::printf("ERROR: --record option missing path of the recording file\n");
+            return PreprocessResult::Failed;
+        }
+        out.recordFile = *path;
+        args.erase(recordOption, path + 1);
     }
 
     out.args = std::move(args);

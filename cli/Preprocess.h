@@ -15,12 +15,13 @@ struct Preprocessed {
     bool useVendorChannel = true;   // --uvc selects the UVC channel
     FilePtr logFile;                // opened by -o, null without it
     unsigned jobs = 0;              // --jobs N: cameras -p all updates at once; 0 without it
+    std::string recordFile;         // --record FILE: where the run's exchanges are recorded
 };
 
 enum class PreprocessResult { Ok, Failed };
 
 // Takes the first "-o <path>" (opening the log file), the first "--uvc" and
-// the first "--jobs N" out of the arguments. On failure the "ERROR:" line and, for a missing path,
+// the first "--jobs N" and the first "--record FILE" out of the arguments. On failure the "ERROR:" line and, for a missing path,
 // the usage text are already printed.
 PreprocessResult preprocessArguments(std::vector<std::string> args, Preprocessed& out);
 

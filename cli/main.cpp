@@ -1,12 +1,14 @@
 // VemtoK4UtilsExe: one action per run on the cameras attached to this computer.
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Dispatch.h"
+#include "device/recording/Recorder.h"
 #include "Preprocess.h"
 #include "UpdateProgress.h"
 #include "Usage.h"
@@ -58,6 +60,27 @@ int runAction(veltrion::cli::Preprocessed& run) {
     return kExitFailure;
 }
 
+// Records the run into --record's file, else into VELTRION_RECORD's when set.
+bool startRecording(const std::string& option) {
+    std::string path = option;
+    if (path.empty()) {
+        const char* variable = std::getenv(veltrion::recording::kRecordVariable);
+        if (!variable || !*variable) return true;
+        path = variable;
+    }
+    std::string error;
+    if (veltrion::recording::Recorder::start(path, error)) return true;
+    std::printf("ERROR: Unable to record: %s\n", error.c_str());
+    return false;
+}
+
+bool finishRecording() {
+    std::string error;
+    if (veltrion::recording::Recorder::finish(error)) return true;
+    std::printf("ERROR: %s\n", error.c_str());
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -83,6 +106,8 @@ int main(int argc, char* argv[]) {
         std::printf("version: %s\n", veltrion::cli::kToolVersion);
         return kExitSuccess;
     }
+    if (!startRecording(run.recordFile)) return kExitFailure;
     std::printf("Using channel: %s\n", run.useVendorChannel ? "Veltrion-C" : "UVC");
-    return runAction(run);
+    const int result = runAction(run);
+    return finishRecording() ? result : kExitFailure;
 }

@@ -8,9 +8,12 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
+#include "device/recording/Recorder.h"
 #include "dialog/MainDialog.h"
 #include "dialog/MessageBox.h"
 #include "dialog/SilentUpdate.h"
@@ -41,12 +44,31 @@ std::unique_ptr<CamMgrModel> makeModel(AppLogger& logger) {
     return model;
 }
 
+// VELTRION_RECORD: the run's exchanges with the cameras go into that file,
+// which is finished when the program ends.
+class RunRecording {
+public:
+    bool start(std::string& error) {
+        const char* path = std::getenv(veltrion::recording::kRecordVariable);
+        return !path || !*path || veltrion::recording::Recorder::start(path, error);
+    }
+    ~RunRecording() {
+        std::string error;
+        if (!veltrion::recording::Recorder::finish(error)) std::fprintf(stderr, "VeltrionUtility: %s\n", error.c_str());
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Before anything else, so that a second copy leaves the first one's log alone.
     SingleInstance instance;
     if (instance.anotherInstanceRuns()) return 0;
+    RunRecording recording;
+    if (std::string error; !recording.start(error)) {
+        std::fprintf(stderr, "VeltrionUtility: cannot record: %s\n", error.c_str());
+        return 1;
+    }
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <fstream>
-#include <thread>
 
+#include "base/WaitClock.h"
 #include "base/ByteLayout.h"
 #include "manager/DeviceSession.h"
 #include "image/ComponentInfo.h"
@@ -217,7 +217,7 @@ bool Veltrion2CamMgr::getVeltrion2Features(uint16_t featureCode, uint8_t* buffer
                      "Veltrion2CamMgr::getVeltrion2Features failed - get send vendor command 0xFE for feature code %d. "
                      "Retry %d\n",
                      featureCode, attempt);
-        std::this_thread::sleep_for(kFeatureQueryPause);
+        WaitClock::sleepFor(kFeatureQueryPause);
     }
     return false;
 }

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstring>
 #include <new>
-#include <thread>
 #include <vector>
 
+#include "base/WaitClock.h"
 #include "manager/Veltrion2CamMgr.h"
 #include "device/CameraIdentity.h"
 
@@ -18,7 +18,7 @@ namespace veltrion {
 namespace {
 
 using flashmap::kPageSize;
-using Clock = std::chrono::steady_clock;
+using Clock = WaitClock;  // follows a replayed recording's time
 
 long secondsSince(Clock::time_point start) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
@@ -32,7 +32,7 @@ void Veltrion2CamMgr::reportFlashProgress(int percent) {
 
 bool Veltrion2CamMgr::reopenForRetry() {
     if (!device_->reopenVeltrion2Dev()) return false;
-    std::this_thread::sleep_for(retryPause_);
+    WaitClock::sleepFor(retryPause_);
     return true;
 }
 
@@ -104,7 +104,7 @@ bool Veltrion2CamMgr::pollFlashStatus(int timeoutMs, uint8_t& useSyncStatus, fla
     const auto timeout = std::chrono::milliseconds(timeoutMs);
     using Micros = flash::BusyTimeEstimate::Duration;
     if (busyTime)
-        std::this_thread::sleep_for(busyTime->firstPollDelay(std::chrono::duration_cast<Micros>(start - commandStart)));
+        WaitClock::sleepFor(busyTime->firstPollDelay(std::chrono::duration_cast<Micros>(start - commandStart)));
     Clock::time_point lastBusyReply = start;
     uint8_t request = useSyncStatus ? flash::kSyncStatusRequest : flash::kPlainStatusRequest;
     int retry = 0;
@@ -124,7 +124,7 @@ bool Veltrion2CamMgr::pollFlashStatus(int timeoutMs, uint8_t& useSyncStatus, fla
             // Paced waits back off while the flash stays busy: a command that
             // runs long (or the first of its kind) is not polled every transfer.
             if (busyTime)
-                std::this_thread::sleep_for(std::min<Clock::duration>((replied - start) / flash::kBusyBackoffDivisor,
+                WaitClock::sleepFor(std::min<Clock::duration>((replied - start) / flash::kBusyBackoffDivisor,
                                                                       start + timeout - replied));
         } else if (request == flash::kSyncStatusRequest) {
             logger_->log(kLogInfo,

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/WaitClock.h"
 #include "base/LibraryThread.h"
 #include "manager/Veltrion2CamMgr.h"
 
@@ -17,7 +18,7 @@ namespace veltrion {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = WaitClock;  // follows a replayed recording's time
 
 // Monitor requests on 0xFD.
 constexpr uint16_t kIndexMode = 0x22;  // ROI mode query, ISP select
@@ -157,7 +158,7 @@ void Veltrion2CamMgr::runROIMonitor(MonitorThread& monitor, OnSFROIDataCallback*
             else
                 callback->onNoROIData();
         }
-        std::this_thread::sleep_for(kStopCheck);
+        WaitClock::sleepFor(kStopCheck);
     }
     if (!error.empty()) callback->onROIError(error);
 }
@@ -208,7 +209,7 @@ void Veltrion2CamMgr::runRawFaceMonitor(MonitorThread& monitor, OnSFRawFaceDataC
                 return;
             }
         }
-        std::this_thread::sleep_for(kStopCheck);
+        WaitClock::sleepFor(kStopCheck);
     }
 }
 
@@ -246,7 +247,7 @@ std::string Veltrion2CamMgr::readRawFaces(MonitorThread& monitor, OnSFRawFaceDat
                 stopped = true;
                 return {};
             }
-            std::this_thread::sleep_for(faceReadyPause_);
+            WaitClock::sleepFor(faceReadyPause_);
         }
     }
     device.closeVeltrion2Dev();

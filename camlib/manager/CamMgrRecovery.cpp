@@ -4,8 +4,8 @@
 // damaged images of their boot chain are written into flash again.
 
 #include <algorithm>
-#include <thread>
 
+#include "base/WaitClock.h"
 #include "device/CameraIdentity.h"
 #include "image/ImageSelection.h"
 #include "manager/DeviceSession.h"
@@ -101,7 +101,7 @@ bool Veltrion2CamMgr::readFlashWithoutSpiMode(uint32_t address, uint8_t* destina
                 logger_->log(kLogError, "Veltrion2CamMgr::%s unable to reopen device\n", operation);
                 return false;
             }
-            std::this_thread::sleep_for(retryPause_);
+            WaitClock::sleepFor(retryPause_);
         }
     }
     return true;
@@ -162,7 +162,7 @@ bool Veltrion2CamMgr::recoverBootModeCameras(const uint8_t* image, size_t length
         }
     }
     logger_->log(kLogInfo, "Veltrion2CamMgr::recoverAllCamsFX3 - waiting %d secs for the device to load\n", waitSeconds);
-    std::this_thread::sleep_for(recoveryWait_);
+    WaitClock::sleepFor(recoveryWait_);
 
     std::vector<std::string> paths;
     if (!getCameraList(paths)) {

@@ -4,11 +4,11 @@
 #include <array>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "CameraExchangeLock.h"
 #include "ExtensionUnitControls.h"
 #include "base/ByteLayout.h"
+#include "base/WaitClock.h"
 #include "device/VendorRequests.h"
 #include "device/usb/UsbPort.h"
 
@@ -264,7 +264,7 @@ bool UVCDevice::sendDeviceToHost(uint8_t request, uint16_t value, uint16_t index
         return false;
     }
     if (request == vreq::kQuery && index == vreq::kQueryComponentChecksum)
-        std::this_thread::sleep_for(checksumWait(value));
+        WaitClock::sleepFor(checksumWait(value));
     std::array<uint8_t, xu::kReplySize> reply{};
     if (!mgr_->getProperty(xu::kGeneric256BXfer, reply.data(), xu::kReplySize)) {
         logger_->log(kLogError,
