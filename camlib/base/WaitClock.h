@@ -1,14 +1,12 @@
 #pragma once
 
-// The clock the library's waits and time-outs run on. Normally the steady
-// clock and real sleeps. A replay of a recording switches it to the
-// recording's own time line: waits return at once and add their length to
-// the calling thread's time, and each replayed exchange moves that time up to
-// when the exchange ended in the recording. A time-bounded loop therefore sees
-// the same elapsed times as in the recorded run (it gives up where the
-// recorded run gave up), and a replay is not slowed by status polls or
-// reboot waits.
+// The clock the library's waits and time-outs run on: the steady clock and
+// real sleeps, unless a recording or a replay takes it over. A recording
+// notes each reading, so that a replay can give the program the very times it
+// saw (a time-bounded loop gives up at the same request as in the recorded
+// run), and a replay's waits take no time.
 
+#include <atomic>
 #include <chrono>
 
 namespace veltrion {
@@ -23,12 +21,18 @@ struct WaitClock {
     static time_point now();
     static void sleepFor(duration length);
 
-    // Switches every thread to the recorded time line (a replay starts).
-    static void followRecording();
-    static bool followsRecording();
-    // The calling thread has replayed an exchange that ended this long after
-    // the recording started.
-    static void reachRecordedTime(std::chrono::microseconds sinceStart);
+    class Source {
+    public:
+        virtual ~Source() = default;
+        virtual time_point now() = 0;
+        virtual void sleepFor(duration length) = 0;
+    };
+    // Null gives the clock back to the steady clock. The source must outlive
+    // every reading (sources are process-wide objects).
+    static void setSource(Source* source) { source_.store(source); }
+
+private:
+    static inline std::atomic<Source*> source_{nullptr};
 };
 
 }  // namespace veltrion

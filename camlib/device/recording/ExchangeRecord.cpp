@@ -59,6 +59,7 @@ const char* recordKindName(RecordKind kind) {
         case RecordKind::VideoSetControl: return "set-control";
         case RecordKind::HotplugOpen: return "open";
         case RecordKind::HotplugEvents: return "events";
+        case RecordKind::ClockReading: return "clock";
         case RecordKind::End: return "end";
     }
     return "unknown";
@@ -68,7 +69,8 @@ const char* recordChannel(RecordKind kind) {
     const auto code = static_cast<uint8_t>(kind);
     if (code < static_cast<uint8_t>(RecordKind::VideoList)) return "usb";
     if (code < static_cast<uint8_t>(RecordKind::HotplugOpen)) return "uvc";
-    return "hotplug";
+    if (code < static_cast<uint8_t>(RecordKind::ClockReading)) return "hotplug";
+    return "library";
 }
 
 bool carriesDataOut(const ExchangeRecord& record) {
@@ -152,6 +154,9 @@ std::string describeAnswer(const ExchangeRecord& r) {
             return printed("#%u -> %d, value %d", r.id, r.result, r.controlValue);
         case RecordKind::HotplugOpen:
             return printed("#%u -> %s", r.id, r.result == 0 ? r.text.c_str() : ("none: " + r.text).c_str());
+        case RecordKind::ClockReading:
+            return printed("%llu.%06llu ms, after exchange -%u", static_cast<unsigned long long>(r.clockNanos / 1000000),
+                           static_cast<unsigned long long>(r.clockNanos % 1000000), r.previous);
         case RecordKind::HotplugEvents: {
             std::string text = printed("#%u", r.id);
             for (const auto& event : r.events)

@@ -30,6 +30,8 @@ enum class RecordKind : uint8_t {
     VideoSetControl = 0x18,
     HotplugOpen = 0x20,
     HotplugEvents = 0x21,
+    // Not an exchange: the library read its wait clock (see WaitClock).
+    ClockReading = 0x30,
     End = 0x7F,
 };
 
@@ -70,6 +72,11 @@ struct ExchangeRecord {
     std::vector<VideoSourceEntry> videoSources;
     std::vector<HotplugEvent> events;
     std::string text;  // hot-plug source name, or why no port could be set up
+
+    // Clock reading: the reading, and the exchange of the same thread it
+    // followed, counted back from this record.
+    uint64_t clockNanos = 0;
+    uint32_t previous = 0;
 };
 
 // The request half of an exchange is what the program chose; the answer half

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
+
+#include "base/WaitClock.h"
 
 namespace veltrion::recording {
 
@@ -25,6 +28,33 @@ ActiveRecording& activeRecording() {
     static ActiveRecording holder;
     return holder;
 }
+
+std::shared_ptr<Recorder> runningRecorder() {
+    auto& holder = activeRecording();
+    const std::lock_guard guard(holder.mutex);
+    return holder.recorder;
+}
+
+// The calling thread's last exchange: its record number plus one, in which recorder.
+struct ThreadExchange {
+    const Recorder* recorder = nullptr;
+    uint64_t number = 0;
+};
+thread_local ThreadExchange lastExchange;
+
+// While a recording runs, the library's wait clock is the steady clock and
+// each reading is noted.
+class RecordingClock : public WaitClock::Source {
+public:
+    WaitClock::time_point now() override {
+        const auto reading = std::chrono::steady_clock::now();
+        if (auto recorder = runningRecorder()) recorder->noteClockReading(reading);
+        return reading;
+    }
+    void sleepFor(WaitClock::duration length) override { std::this_thread::sleep_for(length); }
+};
+
+RecordingClock recordingClock;
 
 }  // namespace
 
@@ -53,6 +83,7 @@ bool Recorder::start(const std::string& path, std::string& error) {
     auto recorder = std::make_shared<Recorder>(path);
     if (!recorder->open(error)) return false;
     holder.recorder = std::move(recorder);
+    WaitClock::setSource(&recordingClock);
     return true;
 }
 
@@ -65,9 +96,10 @@ std::shared_ptr<Recorder> Recorder::active() {
         if (path && *path) {
             auto recorder = std::make_shared<Recorder>(path);
             std::string error;
-            if (recorder->open(error))
+            if (recorder->open(error)) {
                 holder.recorder = std::move(recorder);
-            else
+                WaitClock::setSource(&recordingClock);
+            } else
                 std::fprintf(stderr, "record: %s; this run is not recorded\n", error.c_str());
         }
     }
@@ -78,6 +110,7 @@ bool Recorder::finish(std::string& error) {
     auto& holder = activeRecording();
     const std::lock_guard guard(holder.mutex);
     if (!holder.recorder) return true;
+    WaitClock::setSource(nullptr);
     const bool written = holder.recorder->close();
     if (!written) error = "cannot write the recording " + holder.recorder->path_;
     holder.recorder.reset();
@@ -95,11 +128,28 @@ void Recorder::append(ExchangeRecord record) {
     const auto now = Clock::now();
     record.timeMicros =
         static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now - start_).count());
+    if (record.kind != RecordKind::ClockReading) lastExchange = {this, written_ + 1};
     writer_.append(record);
+    ++written_;
     if (now - lastFlush_ >= kFlushInterval) {
         writer_.flush();
         lastFlush_ = now;
     }
+}
+
+void Recorder::noteClockReading(std::chrono::steady_clock::time_point reading) {
+    if (lastExchange.recorder != this) return;
+    ExchangeRecord record;
+    record.kind = RecordKind::ClockReading;
+    const std::lock_guard guard(mutex_);
+    if (!writer_.isOpen() || lastExchange.recorder != this) return;
+    record.previous = static_cast<uint32_t>(written_ + 1 - lastExchange.number);
+    record.clockNanos = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(reading - start_).count());
+    record.timeMicros =
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count());
+    writer_.append(record);
+    ++written_;
 }
 
 }  // namespace veltrion::recording

@@ -38,6 +38,9 @@ public:
     uint32_t newId();
     // Stamps the record with the time since the recording started and writes it.
     void append(ExchangeRecord record);
+    // Notes a reading of the library's wait clock after the calling thread's
+    // last exchange (nothing before its first).
+    void noteClockReading(std::chrono::steady_clock::time_point reading);
 
 private:
     bool open(std::string& error);
@@ -49,6 +52,7 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastFlush_;
     uint32_t nextId_ = 1;
+    uint64_t written_ = 0;  // records so far
 };
 
 }  // namespace veltrion::recording

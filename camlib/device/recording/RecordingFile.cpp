@@ -211,6 +211,10 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
                 putString(out, event.friendlyName);
             }
             break;
+        case RecordKind::ClockReading:
+            putVarint(out, r.previous);
+            putVarint(out, r.clockNanos);
+            break;
         case RecordKind::End:
             break;
     }
@@ -282,6 +286,8 @@ bool decodeBody(Cursor& in, ExchangeRecord& r) {
             }
             return true;
         }
+        case RecordKind::ClockReading:
+            return in.unsignedValue(r.previous) && in.varint(r.clockNanos);
         case RecordKind::End:
             return true;
     }
@@ -305,6 +311,7 @@ bool knownKind(uint8_t code) {
         case RecordKind::VideoSetControl:
         case RecordKind::HotplugOpen:
         case RecordKind::HotplugEvents:
+        case RecordKind::ClockReading:
         case RecordKind::End:
             return true;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "RecordingFile.h"
+#include "base/WaitClock.h"
 
 namespace veltrion::recording {
 
@@ -27,7 +28,11 @@ inline constexpr int kReplayExitStatus = 255;
 // a run that was never recorded.
 [[noreturn]] void replayFatal(const std::string& line);
 
-class ReplaySession {
+// Also the library's wait clock during a replay: a reading gives the time the
+// recorded run read at the same point of the same camera's exchanges; where
+// none was recorded, the time the calling thread has reached in the
+// recording. Waits take no time.
+class ReplaySession : public WaitClock::Source {
 public:
     // The session of VELTRION_REPLAY, loaded on first use (a recording that
     // cannot be read ends the run through replayFatal). Null when not replaying.
@@ -43,6 +48,9 @@ public:
     // before it have been replayed. False when none is due.
     bool takeEvents(uint32_t recordedPortId, std::vector<HotplugEvent>& events);
 
+    WaitClock::time_point now() override;
+    void sleepFor(WaitClock::duration length) override;
+
     // Stream names.
     static std::string usbStream(const std::string& path) { return "usb " + path; }
     static std::string videoStream(const std::string& link) { return "uvc " + link; }
@@ -52,9 +60,19 @@ public:
 
 private:
     struct Stream {
-        std::vector<size_t> records;  // indices into recording_.records
+        std::vector<size_t> records;  // indices into recording_.records, clock readings included
         size_t next = 0;
     };
+    // What the calling thread has reached: its time on the recorded time
+    // line (nanoseconds since the recording started) and its last stream.
+    struct ThreadPlace {
+        const ReplaySession* session = nullptr;
+        Stream* stream = nullptr;
+        uint64_t nanos = 0;
+    };
+    ThreadPlace& threadPlace();
+    void reach(uint64_t nanos);
+    size_t exchangeNumber(size_t index) const { return exchangeNumbers_[index]; }
     struct PendingEvents {
         std::vector<size_t> records;
         size_t next = 0;
@@ -64,9 +82,14 @@ private:
     Recording recording_;
     std::unordered_map<std::string, Stream> streams_;
     std::unordered_map<uint32_t, PendingEvents> events_;
-    // For each record: how many answered exchanges precede it in the file.
+    // For each record: how many answered exchanges precede it in the file,
+    // and its number as an exchange (clock readings are none).
     std::vector<size_t> answeredBefore_;
+    std::vector<size_t> exchangeNumbers_;
     size_t answered_ = 0;
+    // The furthest time any thread has reached; a new thread starts there.
+    uint64_t latestNanos_ = 0;
+    WaitClock::time_point origin_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace veltrion::recording
