@@ -22,8 +22,8 @@ constexpr int kExecFailedStatus = 127;
 
 constexpr const char* kStateVariable = "XDG_STATE_HOME";
 
-// The test's own environment without any bus or state folder the caller may
-// have set: the tool's backups of configuration blocks must not land in the
+// The test's own environment without any bus, recording or state folder the
+// caller may have set: the tool's backups of configuration blocks must not land in the
 // user's real state folder.
 std::vector<std::string> cleanEnvironment() {
     std::vector<std::string> env;
@@ -31,7 +31,8 @@ std::vector<std::string> cleanEnvironment() {
     const std::string statePrefix = std::string(kStateVariable) + "=";
     for (char** entry = environ; entry && *entry; ++entry) {
         std::string text(*entry);
-        if (text.rfind(simPrefix, 0) != 0 && text.rfind(statePrefix, 0) != 0) env.push_back(text);
+        const bool recording = text.rfind("VELTRION_RECORD=", 0) == 0 || text.rfind("VELTRION_REPLAY=", 0) == 0;
+        if (text.rfind(simPrefix, 0) != 0 && text.rfind(statePrefix, 0) != 0 && !recording) env.push_back(text);
     }
     return env;
 }
@@ -131,6 +132,13 @@ StartedProgram SimulatedBus::startTool(const std::vector<std::string>& args) con
 }
 
 RunResult SimulatedBus::tool(const std::vector<std::string>& args) const { return finishProgram(startTool(args)); }
+
+RunResult SimulatedBus::replay(const std::string& recording, const std::vector<std::string>& args) const {
+    std::vector<std::string> env = cleanEnvironment();
+    env.push_back("VELTRION_REPLAY=" + recording);
+    env.push_back(std::string(kStateVariable) + "=" + root_ + "/state");
+    return runProgram(kToolProgram, args, env, root_);
+}
 
 long SimulatedBus::stat(const std::string& camera, const std::string& key) const {
     const RunResult stats = sim({"stats", camera});

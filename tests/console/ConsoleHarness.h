@@ -37,6 +37,9 @@ public:
     RunResult sim(const std::vector<std::string>& args) const;
     // VemtoK4UtilsExe args... with VELTRION_SIM=<bus>, run in the work folder.
     RunResult tool(const std::vector<std::string>& args) const;
+    // VemtoK4UtilsExe args... with VELTRION_REPLAY=<recording> and no
+    // simulated bus: the recording is the program's only camera.
+    RunResult replay(const std::string& recording, const std::vector<std::string>& args) const;
     // The same, left running: finishProgram reads the rest and waits.
     StartedProgram startTool(const std::vector<std::string>& args) const;
     // A counter of `veltrion-sim stats`, or -1 when it is not listed.
