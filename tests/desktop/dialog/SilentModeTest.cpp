@@ -53,6 +53,29 @@ private slots:
         QVERIFY(log.find("find camera img file = " + (programDir / "camera_update.img").string()) != std::string::npos);
     }
 
+    void aRecordedUpdateReplaysWithoutTheCamera() {
+        sim->bus->add("cam0");
+        placeImage(sim->buildV3Package());
+        const std::string recording = (sim->dir / "silent.rec").string();
+        QCOMPARE(runSilent({{"VELTRION_RECORD", QString::fromStdString(recording)}}), 0);
+        const std::vector<std::string> recorded = loggedMessages();
+        QVERIFY(!recorded.empty());
+
+        // No simulated bus: the recording is the camera.
+        for (const auto& log : logFiles()) fs::remove(log);
+        sim->bus->remove("cam0");
+        QCOMPARE(runSilent({{"VELTRION_REPLAY", QString::fromStdString(recording)}, {"VELTRION_SIM", ""}}), 0);
+        QCOMPARE(loggedMessages(), recorded);
+
+        // Another image asks other things of the camera.
+        for (const auto& log : logFiles()) fs::remove(log);
+        placeImage(sim->buildPackage("other.img", {{"--group", "V3G", "--fx3", "C0.3.0.0"}}));
+        QCOMPARE(runSilent({{"VELTRION_REPLAY", QString::fromStdString(recording)}, {"VELTRION_SIM", ""}}), 255);
+        const std::vector<std::string> changed = loggedMessages();
+        QVERIFY(!changed.empty());
+        QVERIFY2(changed.back().rfind("replay: exchange ", 0) == 0, changed.back().c_str());
+    }
+
     void eachFailingStepHasItsExitCode() {
         // 1: no camera.
         QCOMPARE(runSilent(), 1);
@@ -125,9 +148,28 @@ private:
         QVERIFY(!package.empty());
         fs::copy_file(package, programDir / "camera_update.img", fs::copy_options::overwrite_existing);
     }
-    int runSilent() {
+    // The lines of the run's log without their time stamps.
+    std::vector<std::string> loggedMessages() const {
+        std::vector<std::string> lines;
+        for (const auto& log : logFiles()) {
+            std::ifstream in(log);
+            for (std::string line; std::getline(in, line);) {
+                const size_t stamp = line.find(" | ");
+                lines.push_back(stamp == std::string::npos ? line : line.substr(stamp + 3));
+            }
+        }
+        return lines;
+    }
+    int runSilent(const std::vector<std::pair<QString, QString>>& variables = {}) {
         QProcess program;
-        program.setProcessEnvironment(environment());
+        QProcessEnvironment env = environment();
+        for (const auto& [name, value] : variables) {
+            if (value.isEmpty())
+                env.remove(name);
+            else
+                env.insert(name, value);
+        }
+        program.setProcessEnvironment(env);
         program.start(QString::fromStdString((programDir / "VeltrionUtility").string()), {"/S"});
         if (!program.waitForFinished(120000)) return -1;
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
