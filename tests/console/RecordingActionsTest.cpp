@@ -121,6 +121,25 @@ TEST_F(RecordedRuns, ADamagedOrTruncatedRecordingIsRefused) {
     }
 }
 
+TEST_F(RecordedRuns, AListingShowsEachExchangeAndSaysWhereARecordingEnds) {
+    const std::string recording = file("read.rec");
+    ASSERT_EQ(bus.tool({"-r", "0", "0x10000", "16", "--record", recording}).status, 0);
+    const RunResult shown = bus.sim({"recording", "show", recording});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    const auto lines = splitLines(shown.out);
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "recording by VemtoK4UtilsExe, format 1");
+    EXPECT_NE(lines[1].find("usb list  -> 0, 1 devices"), std::string::npos) << lines[1];
+    EXPECT_NE(shown.out.find("usb control type df request c3 value 0x0001 index 0x0000 length 256  #1 -> 256 ["), std::string::npos)
+        << shown.out;
+
+    const std::string bytes = readFile(recording);
+    std::ofstream(file("cut.rec"), std::ios::binary) << bytes.substr(0, bytes.size() - 8);
+    const RunResult cut = bus.sim({"recording", "show", file("cut.rec")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("truncated"), std::string::npos) << cut.err;
+}
+
 TEST_F(RecordedRuns, ARecordingThatCannotBeWrittenStopsTheRunBeforeAnyCamera) {
     const RunResult run = bus.tool({"-e", "0", "0x700000", "--record", file("no/such/folder.rec")});
     EXPECT_EQ(run.status, kFailure);
