@@ -46,15 +46,27 @@ void ControlTab::showTab() {
         fieldOfView = kFullFieldOfView;
     }
     const std::string serial = services_.selectedSerial();
-    if (serial.empty() || serial == kUnknownSerial) return;
+    if (serial.empty() || serial == kUnknownSerial) {
+        image_->clear();
+        ptz_->clear();
+        customName_->clear();
+        return;
+    }
     {
         // One capture source for all readings, closed before anything else.
         const auto control = openCaptureSource(serial);
-        image_->readRanges(control.get());
-        ptz_->readRanges(control.get());
+        image_->readRanges(control.get(), serial);
+        ptz_->readRanges(control.get(), serial);
     }
     showPtzAvailability(fieldOfView, false);
     customName_->readState();
+}
+
+void ControlTab::clear() {
+    runtime_->clear();
+    image_->clear();
+    ptz_->clear();
+    customName_->clear();
 }
 
 void ControlTab::showPtzAvailability(int fieldOfView, bool offerSave) {

@@ -23,6 +23,9 @@ public:
     // The tab was shown: run-time switches, field of view, slider ranges and
     // the custom name state, all read from the selected camera.
     void showTab();
+    // Shows no camera; the dialog calls it when the selected camera changes
+    // while the tab is not in view.
+    void clear();
     // The selected camera's field of view in degrees.
     bool getFoV(int& degrees);
 

@@ -36,26 +36,22 @@ CustomCameraNameBox::CustomCameraNameBox(DialogServices& services, QWidget* pare
 }
 
 void CustomCameraNameBox::readState() {
+    clear();
     uint8_t feature[3] = {};
     const int index = services_.selectedDeviceIndex();
     const auto camera = services_.model().resolve(index, "initCamNameStatus");
-    if (!camera) services_.logger().log(kLogError, "initCamNameStatus: invalid device index %d\n", index);
-    if (!camera || !services_.model().getFeatureFlashValues(*camera, camname::kFeatureId, feature, sizeof feature)) {
-        if (camera) services_.logger().log(kLogError, "initCamNameStatus: failed to read custom cam name feature!");
-        storedEnable_ = false;
-        storedName_.clear();
-        const QSignalBlocker quietEdit(name_);
-        const QSignalBlocker quietCheck(enable_);
-        name_->clear();
-        enable_->setChecked(false);
-        enable_->setEnabled(false);
-        name_->setEnabled(false);
-        save_->setEnabled(false);
+    if (!camera) {
+        services_.logger().log(kLogError, "initCamNameStatus: invalid device index %d\n", index);
         return;
     }
+    if (!services_.model().getFeatureFlashValues(*camera, camname::kFeatureId, feature, sizeof feature)) {
+        services_.logger().log(kLogError, "initCamNameStatus: failed to read custom cam name feature!");
+        return;
+    }
+    shownSerial_ = services_.selectedSerial();
     storedEnable_ = camname::enabledInFeature(feature);
     // The name the camera goes by now, as its capture source reports it.
-    const auto source = openCaptureSource(services_.selectedSerial());
+    const auto source = openCaptureSource(shownSerial_);
     storedName_ = source ? QString::fromStdString(source->friendlyName()) : QString();
     enable_->setEnabled(true);
     {
@@ -65,6 +61,19 @@ void CustomCameraNameBox::readState() {
         enable_->setChecked(storedEnable_);
     }
     refreshControls();
+}
+
+void CustomCameraNameBox::clear() {
+    shownSerial_.clear();
+    storedEnable_ = false;
+    storedName_.clear();
+    const QSignalBlocker quietEdit(name_);
+    const QSignalBlocker quietCheck(enable_);
+    name_->clear();
+    enable_->setChecked(false);
+    enable_->setEnabled(false);
+    name_->setEnabled(false);
+    save_->setEnabled(false);
 }
 
 void CustomCameraNameBox::refreshControls() {
@@ -89,32 +98,27 @@ bool CustomCameraNameBox::save() {
         }
         name = *bytes;
     }
-    if (!writeNamePage(enable, name)) return false;
+    const auto camera = services_.shownCamera(shownSerial_, "OnBnClickedSaveCamNameBtn", "programDevice");
+    if (!camera || !writeNamePage(*camera, enable, name)) return false;
     storedEnable_ = enable;
     if (enable) storedName_ = QString::fromStdString(name);
     refreshControls();
-    services_.rebootCamera(true);
+    services_.rebootCamera(*camera, true);
     return true;
 }
 
-bool CustomCameraNameBox::writeNamePage(bool enable, const std::string& name) {
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "programDevice");
-    if (!camera) {
-        services_.logger().log(kLogError, "OnBnClickedSaveCamNameBtn: invalid device index %d\n", index);
-        return false;
-    }
+bool CustomCameraNameBox::writeNamePage(const CameraRef& camera, bool enable, const std::string& name) {
     if (enable)
         services_.logger().log(kLogInfo, "OnBnClickedSaveCamNameBtn: trying to set cam name to %s\n", name.c_str());
     else
         services_.logger().log(kLogInfo, "OnBnClickedSaveCamNameBtn: disabling custom cam name\n");
     camname::Page page{};
-    if (!services_.model().getFlashData(*camera, camname::kPageAddress, page.data(), camname::kPageSize)) {
+    if (!services_.model().getFlashData(camera, camname::kPageAddress, page.data(), camname::kPageSize)) {
         services_.logger().log(kLogError, "OnBnClickedSaveCamNameBtn: failed to read feature buffer!\n");
         return false;
     }
     camname::patchPage(page, enable, camname::makeBlock(name));
-    if (!services_.model().programDevice(*camera, camname::kPageAddress, page.data(), camname::kPageSize)) {
+    if (!services_.model().programDevice(camera, camname::kPageAddress, page.data(), camname::kPageSize)) {
         services_.logger().log(kLogError, "OnBnClickedSaveCamNameBtn: failed to program cam name name buf!\n");
         return false;
     }

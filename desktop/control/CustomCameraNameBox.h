@@ -8,6 +8,8 @@
 
 #include <QGroupBox>
 
+#include "model/CameraRef.h"
+
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -24,6 +26,8 @@ public:
 
     // Reads whether the camera shows a custom name, and the name it shows.
     void readState();
+    // Shows no camera: everything disabled, nothing stored.
+    void clear();
     // Writes the box's name (or switches it off); false when refused or failed.
     bool save();
 
@@ -33,7 +37,7 @@ public:
 
 private:
     void refreshControls();
-    bool writeNamePage(bool enable, const std::string& name);
+    bool writeNamePage(const CameraRef& camera, bool enable, const std::string& name);
 
     DialogServices& services_;
     QCheckBox* enable_;
@@ -41,6 +45,7 @@ private:
     QPushButton* save_;
     bool storedEnable_ = false;
     QString storedName_;
+    std::string shownSerial_;  // the camera the state was read from
 };
 
 }  // namespace veltrion::desktop

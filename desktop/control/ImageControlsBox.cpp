@@ -64,7 +64,7 @@ bool ImageControlsBox::writesAutomatic(const PropertySlider& slider) const {
 }
 
 void ImageControlsBox::resetClicked() {
-    const auto control = openCaptureSource(services_.selectedSerial());
+    const auto control = shownSource("OnBnClickedButtonCamControlReset");
     for (PropertySlider* slider : sliders_)
         if (!resetToDefault(control.get(), *slider)) return;
     if (!whiteBalanceAutomatic_ && !resetToDefault(control.get(), *whiteBalance_)) return;
@@ -72,9 +72,7 @@ void ImageControlsBox::resetClicked() {
 }
 
 void ImageControlsBox::saveClicked() {
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "saveFilterControlPreset");
-    if (!camera) services_.logger().log(kLogError, "OnClickedButtonCamControlApply: invalid device index %d\n", index);
+    const auto camera = services_.shownCamera(shownSerial_, "OnClickedButtonCamControlApply", "saveFilterControlPreset");
     if (!camera || !services_.model().saveFilterControlPreset(*camera, kImagePresetButton)) {
         showMessageBox(this, tr("Failed to save Control Preset!"));
         return;
@@ -83,7 +81,7 @@ void ImageControlsBox::saveClicked() {
 }
 
 void ImageControlsBox::autoClicked(bool automatic) {
-    const auto control = openCaptureSource(services_.selectedSerial());
+    const auto control = shownSource("OnBnClickedCheckAuto");
     // Going manual keeps the position the slider shows (the camera's value
     // when it was read, or where the user left it).
     if (!control || !whiteBalance_->property().write(*control, automatic, whiteBalance_->position())) {

@@ -63,6 +63,7 @@ void PropertySlider::showValue(long value) {
 void PropertySlider::forgetReading() {
     defaultKnown_ = false;
     slider_->setEnabled(false);
+    value_->clear();
 }
 
 long PropertySlider::position() const { return slider_->sliderPosition(); }

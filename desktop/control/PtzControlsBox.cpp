@@ -50,16 +50,14 @@ void PtzControlsBox::readingShown(PropertySlider& slider, const PropertyReading&
 }
 
 void PtzControlsBox::resetClicked() {
-    const auto control = openCaptureSource(services_.selectedSerial());
+    const auto control = shownSource("OnBnClickedButtonPtzReset");
     for (PropertySlider* slider : sliders_)
         if (!resetToDefault(control.get(), *slider)) return;
     saveButton()->setEnabled(true);
 }
 
 void PtzControlsBox::saveClicked() {
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "savePTZPreset");
-    if (!camera) services_.logger().log(kLogError, "OnBnClickedButtonPtzSave: invalid device index %d\n", index);
+    const auto camera = services_.shownCamera(shownSerial_, "OnBnClickedButtonPtzSave", "savePTZPreset");
     if (!camera || !services_.model().savePTZPreset(*camera)) {
         showMessageBox(this, tr("Failed to save PTZ Preset!"));
         return;

@@ -33,8 +33,7 @@ RuntimeControlsBox::RuntimeControlsBox(DialogServices& services, QWidget* parent
     enhancement_->setObjectName(QStringLiteral("enhancementSwitch"));
     faceBox_ = new QCheckBox(tr("Turn ON Face Box in Video"));
     faceBox_->setObjectName(QStringLiteral("faceBoxSwitch"));
-    framing_->setEnabled(false);
-    enhancement_->setEnabled(false);
+    clear();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(framing_);
     layout->addWidget(enhancement_);
@@ -48,21 +47,34 @@ RuntimeControlsBox::RuntimeControlsBox(DialogServices& services, QWidget* parent
 bool RuntimeControlsBox::framingOn() const { return framing_->isChecked(); }
 
 void RuntimeControlsBox::setUp() {
+    clear();
+    shownSerial_ = services_.selectedSerial();
     setUpSwitch(kFraming);
     setUpSwitch(kEnhancement);
+    // Face boxes are addressed by the camera's serial number too.
+    faceBox_->setEnabled(!shownSerial_.empty());
+}
+
+void RuntimeControlsBox::clear() {
+    shownSerial_.clear();
+    for (int type : {kFraming, kEnhancement}) {
+        QCheckBox* box = type == kFraming ? framing_ : enhancement_;
+        box->setEnabled(false);
+        box->setChecked(false);
+        box->setText(QString::fromUtf8(kCaptions[type].on));
+    }
+    faceBox_->setEnabled(false);
+    faceBox_->setChecked(false);
 }
 
 void RuntimeControlsBox::setUpSwitch(int type) {
     QCheckBox* box = type == kFraming ? framing_ : enhancement_;
-    box->setEnabled(false);
-    box->setChecked(false);
-    const std::string serial = services_.selectedSerial();
-    if (serial.empty()) {
+    if (shownSerial_.empty()) {
         services_.logger().log(kLogError, "setupFeatureRunTime: no serial number! type = %d\n", type);
         return;
     }
     bool on = false, ready = false, available = false;
-    if (!services_.model().getRunTimeStatus(type, serial, on, ready, available)) return;
+    if (!services_.model().getRunTimeStatus(type, shownSerial_, on, ready, available)) return;
     const SwitchCaptions& captions = kCaptions[type];
     if (ready && available) {
         box->setEnabled(true);
@@ -74,13 +86,16 @@ void RuntimeControlsBox::setUpSwitch(int type) {
 }
 
 void RuntimeControlsBox::framingClicked(bool on) {
-    const std::string serial = services_.selectedSerial();
-    if (serial.empty()) {
+    if (shownSerial_.empty()) {
         services_.logger().log(kLogError, "ASF runtime no serial number!\n");
         framing_->setChecked(!on);
         return;
     }
-    if (services_.model().setRunTimeStatus(kFraming, serial, on)) {
+    if (!services_.shownCameraSelected(shownSerial_, "OnBnClickedSmartFraming")) {
+        framing_->setChecked(!on);
+        return;
+    }
+    if (services_.model().setRunTimeStatus(kFraming, shownSerial_, on)) {
         emit framingSwitched(on);
     } else {
         services_.logger().log(kLogError, on ? "failed to enable ASF run time\n" : "failed to disable ASF run time\n");
@@ -90,29 +105,29 @@ void RuntimeControlsBox::framingClicked(bool on) {
 }
 
 void RuntimeControlsBox::enhancementClicked(bool on) {
-    const std::string serial = services_.selectedSerial();
-    if (serial.empty()) {
+    if (shownSerial_.empty()) {
         services_.logger().log(kLogError, "LUMO runtime no serial number!\n");
         enhancement_->setChecked(!on);
         return;
     }
-    if (!services_.model().setRunTimeStatus(kEnhancement, serial, on)) {
-        services_.logger().log(kLogError,
-                               on ? "failed to enable LUMO run time\n" : "failed to disable LUMO run time\n");
+    if (!services_.shownCameraSelected(shownSerial_, "OnBnClickedLumo")) {
+        enhancement_->setChecked(!on);
+        return;
+    }
+    if (!services_.model().setRunTimeStatus(kEnhancement, shownSerial_, on)) {
+        services_.logger().log(kLogError, on ? "failed to enable LUMO run time\n" : "failed to disable LUMO run time\n");
         enhancement_->setChecked(!on);
     }
 }
 
 void RuntimeControlsBox::faceBoxClicked(bool on) {
-    if (services_.selectedSerial().empty()) {
+    if (shownSerial_.empty()) {
         services_.logger().log(kLogError, "Face Box runtime no serial number!\n");
         faceBox_->setChecked(!on);
         return;
     }
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "turnOnOffFaceBox");
+    const auto camera = services_.shownCamera(shownSerial_, "OnBnClickedFaceBoxCheck", "turnOnOffFaceBox");
     if (!camera) {
-        services_.logger().log(kLogError, "OnBnClickedFaceBoxCheck: invalid device index %d\n", index);
         faceBox_->setChecked(!on);
         return;
     }

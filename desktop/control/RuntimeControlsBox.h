@@ -4,6 +4,8 @@
 // switches and face boxes in the video. Each is written only when the user
 // clicks it; a write that fails puts the box back to what the camera has.
 
+#include <string>
+
 #include <QGroupBox>
 
 class QCheckBox;
@@ -18,8 +20,11 @@ class RuntimeControlsBox : public QGroupBox {
 public:
     explicit RuntimeControlsBox(DialogServices& services, QWidget* parent = nullptr);
 
-    // Reads both switches' state from the camera (nothing is written).
+    // Reads both switches' state from the selected camera (nothing is
+    // written). Without a serial number every switch stays disabled.
     void setUp();
+    // Shows no camera: every switch disabled.
+    void clear();
     bool framingOn() const;
 
     QCheckBox* framingSwitch() const { return framing_; }
@@ -40,6 +45,7 @@ private:
     QCheckBox* framing_;
     QCheckBox* enhancement_;
     QCheckBox* faceBox_;
+    std::string shownSerial_;  // the camera the switches were read from
 };
 
 }  // namespace veltrion::desktop

@@ -43,7 +43,9 @@ int SliderGroup::addButtons(const QString& resetName, const QString& saveName) {
     return row + 1;
 }
 
-void SliderGroup::readRanges(UVCControl* control) {
+void SliderGroup::readRanges(UVCControl* control, const std::string& serial) {
+    shownSerial_ = serial;
+    reset_->setEnabled(true);
     for (Entry& entry : entries_) {
         PropertyReading reading;
         if (!control || !entry.slider->property().read(*control, reading)) {
@@ -55,6 +57,21 @@ void SliderGroup::readRanges(UVCControl* control) {
         entry.slider->showReading(reading);
         readingShown(*entry.slider, reading);
     }
+}
+
+void SliderGroup::clear() {
+    shownSerial_.clear();
+    for (Entry& entry : entries_) {
+        entry.slider->forgetReading();
+        readingFailed(*entry.slider);
+    }
+    reset_->setEnabled(false);
+    save_->setEnabled(false);
+}
+
+std::unique_ptr<UVCControl> SliderGroup::shownSource(const char* caller) {
+    if (!services_.shownCameraSelected(shownSerial_, caller)) return nullptr;
+    return openCaptureSource(shownSerial_);
 }
 
 void SliderGroup::readingShown(PropertySlider& slider, const PropertyReading& reading) {
@@ -74,7 +91,7 @@ bool SliderGroup::writeProperty(UVCControl* control, PropertySlider& slider, lon
 }
 
 void SliderGroup::onMoved(PropertySlider& slider, long position) {
-    const auto control = openCaptureSource(services_.selectedSerial());
+    const auto control = shownSource("OnHScroll");
     if (writeProperty(control.get(), slider, position)) save_->setEnabled(true);
 }
 

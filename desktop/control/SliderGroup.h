@@ -5,6 +5,8 @@
 // action), and a successful write enables "Save" until the group's settings
 // are stored as a preset.
 
+#include <memory>
+#include <string>
 #include <vector>
 
 #include <QGroupBox>
@@ -30,9 +32,12 @@ class SliderGroup : public QGroupBox {
     Q_OBJECT
 
 public:
-    // Reads every slider's value and range from the camera (nothing is
-    // written). An unreadable property is logged and its slider disabled.
-    void readRanges(UVCControl* control);
+    // Reads every slider's value and range from the capture source of the
+    // camera with the serial (nothing is written). An unreadable property is
+    // logged and its slider disabled.
+    void readRanges(UVCControl* control, const std::string& serial);
+    // Shows no camera: every slider disabled, nothing to save.
+    void clear();
 
     QPushButton* resetButton() const { return reset_; }
     QPushButton* saveButton() const { return save_; }
@@ -55,6 +60,9 @@ protected:
     virtual void resetClicked() = 0;
     virtual void saveClicked() = 0;
 
+    // The capture source of the camera the sliders show, for one action;
+    // null after a log line when that camera is no longer the selected one.
+    std::unique_ptr<UVCControl> shownSource(const char* caller);
     // Writes value; a failure shows the slider's message box.
     bool writeProperty(UVCControl* control, PropertySlider& slider, long value);
     // Slider, field and camera back to the default; false (message box
@@ -62,6 +70,7 @@ protected:
     bool resetToDefault(UVCControl* control, PropertySlider& slider);
 
     DialogServices& services_;
+    std::string shownSerial_;  // the camera the readings came from
 
 private:
     void onMoved(PropertySlider& slider, long position);

@@ -3,6 +3,7 @@
 // What the tab pages may ask of the main dialog. The dialog implements it;
 // tests may give a page a small stand-in.
 
+#include <optional>
 #include <string>
 
 #include "model/CamMgrModel.h"
@@ -28,8 +29,9 @@ public:
     virtual bool getCamInfo(DeviceStatus& status) = 0;
     // False (not streaming) when it cannot be told.
     virtual bool isCamStreaming() = 0;
-    // Reboots the selected camera; with restartTimer1 the status timer starts again.
-    virtual void rebootCamera(bool restartTimer1) = 0;
+    // Reboots the camera an action wrote; with restartTimer1 the status timer
+    // starts again.
+    virtual void rebootCamera(const CameraRef& camera, bool restartTimer1) = 0;
     // Disables the controls that could start another camera job (update
     // button, "Apply Changes", quick setup button, tabs, camera combo).
     virtual void disableUpdateControls() = 0;
@@ -43,6 +45,19 @@ public:
     virtual void setIdentityMode(bool on, const std::string& targetIdentity) = 0;
     // The dialog's "Arial" font for titles, descriptions and result texts.
     virtual QFont dialogFont() const = 0;
+
+    // ---- the camera a page was built for ----
+    // Every page, tab and box remembers the serial number of the camera it
+    // was built for (selectedSerial() then). An action goes to the camera
+    // only while that camera is still the selected one.
+
+    // The selected camera for an action of a page built for shownSerial,
+    // resolved and asked for its serial now. None after one log line when no
+    // camera is selected ("<caller>: invalid device index %d") or when the
+    // selected camera is another one than the page shows; nothing is written.
+    std::optional<CameraRef> shownCamera(const std::string& shownSerial, const char* caller, const char* operation);
+    // The same check for an action that addresses the camera by its serial.
+    bool shownCameraSelected(const std::string& shownSerial, const char* caller);
 };
 
 }  // namespace veltrion::desktop

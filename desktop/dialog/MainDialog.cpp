@@ -1,5 +1,7 @@
 #include "dialog/MainDialog.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDBusConnection>
@@ -29,6 +31,8 @@ namespace veltrion::desktop {
 
 namespace {
 const char* const kTabTitles[] = {"Update", "Diagnostics", "Features", "Control"};
+// How long a camera the program rebooted is waited for.
+constexpr auto kRescanAfterReboot = std::chrono::seconds(30);
 // Shown for the serial number and the versions while no camera is known.
 const QString kUnknown = QStringLiteral("???");
 }
@@ -164,18 +168,23 @@ QWidget* MainDialog::buildUpdatePage() {
 // ---- camera list and status ----
 
 void MainDialog::rebuildDeviceList() {
+    // The camera shown stays selected while it is attached, wherever the
+    // list puts it now; a camera the program rebooted is selected again once
+    // it is back. Otherwise the first camera is.
+    const std::string wanted = rebootedSerial_.empty() ? serial_ : rebootedSerial_;
     selectedPosition_ = -1;
     statusCache_.clear();
     nameMap_.clear();
     cameraCombo_->clear();
     const size_t count = model_.deviceList().size();
-    std::vector<int> heldBack;  // vendor-channel cameras come after all others
-    auto add = [this](int index, const DeviceStatus& status) {
+    int wantedPosition = -1;
+    auto add = [&](int index, const DeviceStatus& status) {
         statusCache_[index] = status;
+        if (!wanted.empty() && status.serialNumber == wanted) wantedPosition = cameraCombo_->count();
         cameraCombo_->addItem(QString::fromStdString(status.displayName));
         nameMap_[status.displayName] = index;
     };
-    std::map<int, DeviceStatus> vendorStatus;
+    std::map<int, DeviceStatus> vendorStatus;  // vendor-channel cameras come after all others
     for (size_t i = 0; i < count; ++i) {
         const int index = static_cast<int>(i);
         DeviceStatus status;
@@ -186,10 +195,25 @@ void MainDialog::rebuildDeviceList() {
             vendorStatus[index] = status;
     }
     for (const auto& [index, status] : vendorStatus) add(index, status);
-    if (cameraCombo_->count() > 0) {
-        cameraCombo_->setCurrentIndex(0);
-        selectedPosition_ = 0;
+    if (cameraCombo_->count() == 0) return;
+    selectedPosition_ = std::max(wantedPosition, 0);
+    cameraCombo_->setCurrentIndex(selectedPosition_);
+    if (wantedPosition >= 0 && wanted == rebootedSerial_) {
+        rebootedCameraBack_ = true;
+        awaitRebootedCamera(std::string());
     }
+}
+
+void MainDialog::awaitRebootedCamera(const std::string& serial) {
+    rebootedSerial_ = serial;
+    rescanAfterRebootUntil_ =
+        serial.empty() ? std::chrono::steady_clock::time_point{} : std::chrono::steady_clock::now() + kRescanAfterReboot;
+}
+
+void MainDialog::rescan() {
+    model_.forgetFeatureJson();
+    rebuildDeviceList();
+    refreshStatus();
 }
 
 int MainDialog::selectedDeviceIndex() const {
@@ -232,8 +256,22 @@ void MainDialog::onCameraSelected(int position) {
     if (cameraCombo_->count() == 0) return;
     model_.forgetFeatureJson();
     resetQuickSetup();
+    // The user's choice: a camera rebooted before is not taken back to.
+    awaitRebootedCamera(std::string());
     selectedPosition_ = position;
     refreshStatus();
+}
+
+void MainDialog::selectedCameraChanged() {
+    model_.forgetFeatureJson();
+    resetQuickSetup();
+    const int shown = tabs_->currentIndex();
+    // The tab in view is built again; the others are when they are shown.
+    if (shown == kFeaturesTab || shown == kControlTab)
+        onTabShown(shown);
+    else
+        featuresTab_->clearTree();
+    if (shown != kControlTab) controlTab_->clear();
 }
 
 void MainDialog::addCameraTabs() {
@@ -253,40 +291,52 @@ void MainDialog::removeCameraTabs() {
 
 void MainDialog::refreshStatus() {
     DeviceStatus status;
-    if (getCamInfo(status)) {
-        if (serial_ != status.serialNumber) resetQuickSetup();
-        serial_ = status.serialNumber;
-        const QString serial = QString::fromStdString(status.serialNumber);
-        if (serialEdit_->text() != serial) {
-            serialEdit_->setText(serial);
-            serialEdit_->end(false);
+    const bool known = getCamInfo(status);
+    const std::string serial = known ? status.serialNumber : std::string();
+    const bool changed = serial != serial_ || rebootedCameraBack_;
+    rebootedCameraBack_ = false;
+    serial_ = serial;
+    if (!known) {
+        if (tabs_->count() > 1) {
+            removeCameraTabs();
+            showTabView(kUpdateTab);
         }
-        fpgaValue_->setText(QString::fromStdString(status.fpgaVersion));
-        fx3Value_->setText(QString::fromStdString(status.fx3Version));
-        addCameraTabs();
-        quickSetupButton_->setEnabled(true);
-        if (status.upToDate) {
-            updateButton_->setText(QStringLiteral("Device Up-To-Date"));
-            updateButton_->setEnabled(false);
-        } else if (status.updateKnown) {
-            updateButton_->setText(QStringLiteral("Update (") + QString::fromStdString(status.imageVersion) + ")");
-            updateButton_->setEnabled(true);
-        } else {
-            updateButton_->setText(QStringLiteral("No update found"));
-            updateButton_->setEnabled(false);
-        }
+        if (changed) selectedCameraChanged();
+        setUpdateCaption(QStringLiteral("Device Not Found"));
+        serialEdit_->setText(kUnknown);
+        fpgaValue_->setText(kUnknown);
+        fx3Value_->setText(kUnknown);
+        updateButton_->setEnabled(false);
         return;
     }
-    serial_.clear();
-    if (tabs_->count() > 1) {
-        removeCameraTabs();
-        showTabView(kUpdateTab);
+    if (changed) selectedCameraChanged();
+    const QString shownSerial = QString::fromStdString(serial);
+    if (serialEdit_->text() != shownSerial) {
+        serialEdit_->setText(shownSerial);
+        serialEdit_->end(false);
     }
-    updateButton_->setText(QStringLiteral("Device Not Found"));
-    serialEdit_->setText(kUnknown);
-    fpgaValue_->setText(kUnknown);
-    fx3Value_->setText(kUnknown);
-    updateButton_->setEnabled(false);
+    fpgaValue_->setText(QString::fromStdString(status.fpgaVersion));
+    fx3Value_->setText(QString::fromStdString(status.fx3Version));
+    addCameraTabs();
+    quickSetupButton_->setEnabled(true);
+    if (status.upToDate) {
+        setUpdateCaption(QStringLiteral("Device Up-To-Date"));
+        updateButton_->setEnabled(false);
+    } else if (status.updateKnown) {
+        setUpdateCaption(QStringLiteral("Update (") + QString::fromStdString(status.imageVersion) + ")");
+        updateButton_->setEnabled(true);
+    } else {
+        setUpdateCaption(QStringLiteral("No update found"));
+        updateButton_->setEnabled(false);
+    }
+}
+
+void MainDialog::setUpdateCaption(const QString& caption) {
+    if (updateButton_->text() == caption) return;
+    updateButton_->setText(caption);
+    // Only ever wider, so that the progress captions do not make it jump.
+    const int needed = updateButton_->sizeHint().width();
+    if (needed > updateButton_->minimumWidth()) updateButton_->setMinimumWidth(needed);
 }
 
 void MainDialog::showTabView(int tab) {
@@ -367,8 +417,7 @@ void MainDialog::onHotplugEvents() {
 
 void MainDialog::onRescanTick() {
     if (!idle_) return;  // the list waits until the job has ended
-    model_.forgetFeatureJson();
-    rebuildDeviceList();
+    rescan();
     rescanTimer_.stop();
 }
 

@@ -57,7 +57,7 @@ public:
     std::string selectedSerial() const override { return serial_; }
     bool getCamInfo(DeviceStatus& status) override;
     bool isCamStreaming() override;
-    void rebootCamera(bool restartTimer1) override;
+    void rebootCamera(const CameraRef& camera, bool restartTimer1) override;
     void disableUpdateControls() override;
     void holdControlForAMoment(QWidget* control) override;
     void showUpdateTabOnly() override;
@@ -88,6 +88,13 @@ private:
     void startHotplugWatch();
     void onHotplugEvents();
     void onCameraSelected(int position);
+    // The list read again (hot-plug, or a camera the program rebooted).
+    void rescan();
+    // The selected camera is another one now, none, or the same one back
+    // from a reboot: the pages are built again for it, or emptied.
+    void selectedCameraChanged();
+    // Sets the update button's caption and widens the button to show it whole.
+    void setUpdateCaption(const QString& caption);
     void onTabShown(int tab);
     void resetQuickSetup();
     void leaveQuickSetup();
@@ -103,6 +110,10 @@ private:
     // The selected camera, resolved once for a job; none after the job's
     // invalid-index line or the operation's "no cam!" line.
     std::optional<CameraRef> jobCamera(const char* job, const char* operation);
+    // On the job's thread: the job's camera is asked for its serial and must
+    // be the camera the window showed when the job started; false after a
+    // log line (nothing is written).
+    bool isJobCamera(CameraRef& camera, const std::string& shownSerial, const char* job, const char* operation);
     void enterBusyState(const QString& reason);
     void leaveBusyState();
     // Why closing is refused now, or empty when it may close.
@@ -110,6 +121,7 @@ private:
     bool mayClose();
     void onRescanTick();
     void onStatusTick();
+    void awaitRebootedCamera(const std::string& serial);
 
     CamMgrModel& model_;
     std::string logFilePath_;
@@ -118,7 +130,7 @@ private:
     std::map<int, DeviceStatus> statusCache_;
     std::map<std::string, int> nameMap_;
     int selectedPosition_ = -1;
-    std::string serial_;
+    std::string serial_;  // of the camera the window shows; empty for none
     bool identityMode_ = false;
     std::string targetIdentity_;
 
@@ -144,9 +156,13 @@ private:
     QTimer holdTimer_;
     QTimer rescanTimer_;
     QPointer<QWidget> heldControl_;
-    // After a reboot the program started, the list is rescanned until the
-    // camera is back, for systems that deliver no hot-plug events.
+    // After a reboot the program started, the list is read again until the
+    // camera is back (also for systems that deliver no hot-plug events), and
+    // the camera is selected again when it is.
     std::chrono::steady_clock::time_point rescanAfterRebootUntil_{};
+    std::string rebootedSerial_;
+    // The rebooted camera was found again by the last list reading.
+    bool rebootedCameraBack_ = false;
 
     // jobs
     bool idle_ = true;

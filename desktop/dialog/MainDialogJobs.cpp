@@ -24,10 +24,6 @@
 
 namespace veltrion::desktop {
 
-namespace {
-constexpr auto kRescanAfterReboot = std::chrono::seconds(30);
-}  // namespace
-
 // ---- shared by both jobs ----
 
 bool MainDialog::isCamStreaming() {
@@ -45,14 +41,9 @@ bool MainDialog::isCamStreaming() {
     return streaming;
 }
 
-void MainDialog::rebootCamera(bool restartTimer1) {
-    const int index = selectedDeviceIndex();
-    if (index < 0) {
-        model_.logger().log(kLogError, "rebootCamera: invalid device index %d\n", index);
-        return;
-    }
-    if (const auto camera = model_.resolve(index, "rebootDevice")) model_.rebootDevice(*camera);
-    rescanAfterRebootUntil_ = std::chrono::steady_clock::now() + kRescanAfterReboot;
+void MainDialog::rebootCamera(const CameraRef& camera, bool restartTimer1) {
+    model_.rebootDevice(camera);
+    awaitRebootedCamera(camera.serial);
     if (restartTimer1) statusTimer_.start();
 }
 
@@ -64,6 +55,15 @@ std::optional<CameraRef> MainDialog::jobCamera(const char* job, const char* oper
         return std::nullopt;
     }
     return model_.resolve(index, operation);
+}
+
+bool MainDialog::isJobCamera(CameraRef& camera, const std::string& shownSerial, const char* job,
+                             const char* operation) {
+    if (!model_.identify(camera, operation)) return false;
+    if (camera.serial == shownSerial) return true;
+    model_.logger().log(kLogError, "%s: the camera found is %s, not the selected camera %s; nothing is written\n", job,
+                        camera.serial.c_str(), shownSerial.c_str());
+    return false;
 }
 
 void MainDialog::enterBusyState(const QString& reason) {
@@ -81,16 +81,14 @@ void MainDialog::leaveBusyState() {
 void MainDialog::onStatusTick() {
     cameraCombo_->setEnabled(true);
     tabs_->tabBar()->setEnabled(true);
-    // Without hot-plug events the list is read again until a camera the
+    // Without hot-plug events too, the list is read again until a camera the
     // program rebooted is back.
     if (rescanAfterRebootUntil_ != std::chrono::steady_clock::time_point{}) {
-        DeviceStatus status;
         if (std::chrono::steady_clock::now() > rescanAfterRebootUntil_)
-            rescanAfterRebootUntil_ = {};
+            awaitRebootedCamera(std::string());
         else if (idle_) {
-            model_.forgetFeatureJson();
-            rebuildDeviceList();
-            if (getCamInfo(status)) rescanAfterRebootUntil_ = {};
+            rescan();
+            return;
         }
     }
     refreshStatus();
@@ -112,6 +110,24 @@ void MainDialog::startUpdateJob(const std::string& targetIdentity) {
         return;
     }
     const std::optional<CameraRef> camera = jobCamera("startUpdateProcess", "updateDevice");
+    const std::string shownSerial = serial_;
+    updateThread_ = WorkerThread::create([this, camera, shownSerial, targetIdentity]() -> int {
+        if (!camera) return 2;
+        CameraRef resolved = *camera;
+        if (!isJobCamera(resolved, shownSerial, "startUpdateProcess", "updateDevice")) return 2;
+        CameraJob job(model_, resolved, targetIdentity);
+        const int exitCode = job.runUpdateSequence();
+        if (exitCode != 0) return exitCode;
+        job.reboot();
+        // The window's timers belong to its thread: the wait is queued there.
+        QMetaObject::invokeMethod(this, [this, serial = resolved.serial] { awaitRebootedCamera(serial); },
+                                  Qt::QueuedConnection);
+        return 0;
+    });
+    if (!updateThread_) {
+        model_.logger().log(kLogError, "Failed to create update thread\n");
+        return;
+    }
 
     enterBusyState(QStringLiteral("Camera firmware update in progress"));
     updateTimer_.start();
@@ -120,21 +136,7 @@ void MainDialog::startUpdateJob(const std::string& targetIdentity) {
     disableUpdateControls();
     removeCameraTabs();
     tabs_->setCurrentIndex(kUpdateTab);
-
-    updateThread_ = std::make_unique<WorkerThread>([this, camera, targetIdentity]() -> int {
-        if (!camera) return 2;
-        CameraRef resolved = *camera;
-        if (!model_.identify(resolved, "updateDevice")) return 2;
-        CameraJob job(model_, resolved, targetIdentity);
-        const int exitCode = job.runUpdateSequence();
-        if (exitCode != 0) return exitCode;
-        job.reboot();
-        // The window's timers belong to its thread: the restart is queued there.
-        QMetaObject::invokeMethod(this, [this] {
-            rescanAfterRebootUntil_ = std::chrono::steady_clock::now() + kRescanAfterReboot;
-        }, Qt::QueuedConnection);
-        return 0;
-    });
+    updateThread_->start();
 }
 
 void MainDialog::onUpdateProgressTick() {
@@ -149,7 +151,7 @@ void MainDialog::onUpdateProgressTick() {
         int percent = 0;
         std::string component;
         model_.readProgress(percent, component);
-        updateButton_->setText(QString::asprintf("Updating %s ...... %d%%", component.c_str(), percent));
+        setUpdateCaption(QString::asprintf("Updating %s ...... %d%%", component.c_str(), percent));
         return;
     }
     const int exitCode = updateThread_->exitCode();
@@ -184,16 +186,24 @@ void MainDialog::onReportClicked() {
     }
     const std::optional<CameraRef> camera = jobCamera("startReportProcess", "generateDeviceReport");
     const bool fullReport = !diagnosticsTab_->quickReport();
+    const std::string shownSerial = serial_;
+    reportThread_ = WorkerThread::create([this, camera, shownSerial, fullReport, folder]() -> int {
+        if (!camera) return 2;
+        CameraRef resolved = *camera;
+        if (!isJobCamera(resolved, shownSerial, "startReportProcess", "generateDeviceReport")) return 2;
+        return model_.generateDeviceReport(resolved, folder, fullReport) ? 0 : 2;
+    });
+    if (!reportThread_) {
+        model_.logger().log(kLogError, "Failed to create report thread\n");
+        return;
+    }
 
     diagnosticsTab_->setControlsEnabled(false);
     tabs_->tabBar()->setEnabled(false);
     diagnosticsTab_->setResultText(QStringLiteral("Report Generating... DO NOT DISCONNECT Veltrion Camera"));
     enterBusyState(QStringLiteral("Camera report generation in progress"));
     reportTimer_.start();
-    reportThread_ = std::make_unique<WorkerThread>([this, camera, fullReport, folder]() -> int {
-        if (!camera) return 2;
-        return model_.generateDeviceReport(*camera, folder, fullReport) ? 0 : 2;
-    });
+    reportThread_->start();
 }
 
 void MainDialog::onReportEndTick() {

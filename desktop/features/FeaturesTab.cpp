@@ -62,6 +62,7 @@ FeaturesTab::FeaturesTab(DialogServices& services, QWidget* parent)
 
 void FeaturesTab::showTab() {
     clearTree();
+    shownSerial_ = services_.selectedSerial();
     document_ = loadFeatureDocument(services_);
     if (document_) buildTree();
     cameraId_->setText(QStringLiteral("Camera ID: ") + QString::fromStdString(services_.selectedSerial()));
@@ -73,6 +74,7 @@ void FeaturesTab::clearTree() {
     page_->clear();
     apply_->hide();
     document_.reset();
+    shownSerial_.clear();
 }
 
 void FeaturesTab::buildTree() {
@@ -113,6 +115,7 @@ void FeaturesTab::apply() {
         return;
     }
     if (page_->isIdentityPage()) {
+        if (!services_.shownCameraSelected(shownSerial_, "applyFeatureValue")) return;
         // The dialog's update thread programs the target identity's firmware.
         services_.showUpdateTabOnly();
         services_.startUpdate();
@@ -136,16 +139,12 @@ void FeaturesTab::applyFeatureValue() {
                 length);
         return;
     }
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "programDevice");
-    if (!camera) {
-        log.log(kLogError, "Invalid device index %d\n", index);
-        return;
-    }
+    const auto camera = services_.shownCamera(shownSerial_, "applyFeatureValue", "programDevice");
+    if (!camera) return;
     if (!services_.model().programDevice(*camera, value->address, value->bytes.data(), length))
         log.log(kLogError, "Failed to program device at 0x%08x with %u bytes\n", value->address, length);
     // The camera takes a written value only at its next start.
-    services_.rebootCamera(true);
+    services_.rebootCamera(*camera, true);
     services_.disableUpdateControls();
 }
 

@@ -7,6 +7,7 @@
 // a firmware update).
 
 #include <memory>
+#include <string>
 
 #include <QWidget>
 
@@ -47,6 +48,8 @@ private:
     QPushButton* apply_;
     // Kept while the tree shows it: the model may forget its own copy.
     std::shared_ptr<const FeatureDocument> document_;
+    // The camera the tree and the page were built for.
+    std::string shownSerial_;
     // Selection changes while the tree is being filled or emptied are not the user's.
     bool treeReady_ = false;
 };

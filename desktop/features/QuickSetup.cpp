@@ -59,6 +59,7 @@ QuickSetup::QuickSetup(DialogServices& services, QPushButton* quickSetupButton, 
 bool QuickSetup::start() {
     reset();
     next_->setEnabled(true);
+    shownSerial_ = services_.selectedSerial();
     document_ = loadFeatureDocument(services_);
     if (document_) {
         if (const auto shown = listShownFeatures(*document_, services_.logger())) steps_ = propertyList(*shown);
@@ -93,6 +94,7 @@ void QuickSetup::reset() {
     nextStep_ = 0;
     selections_.clear();
     document_.reset();
+    shownSerial_.clear();
 }
 
 void QuickSetup::showStep(int step) {
@@ -161,12 +163,8 @@ void QuickSetup::cancel() {
 
 void QuickSetup::writeChoices() {
     Logger& log = services_.logger();
-    const int index = services_.selectedDeviceIndex();
-    const auto camera = services_.model().resolve(index, "OnClickedWizardBtnNext");
-    if (!camera) {
-        log.log(kLogError, "OnClickedWizardBtnNext: invalid device index %d\n", index);
-        return;
-    }
+    const auto camera = services_.shownCamera(shownSerial_, "OnClickedWizardBtnNext", "programDevice");
+    if (!camera) return;
     // The whole area as the camera holds it, so that values of steps the
     // user did not change stay as they are.
     const uint32_t base = selections_.baseAddress();
@@ -180,7 +178,7 @@ void QuickSetup::writeChoices() {
     if (!services_.model().programDevice(*camera, base, area.data(), length))
         log.log(kLogError, "OnClickedWizardBtnNext: last step - Failed to program device at 0x%08x with %u bytes\n", base,
                 length);
-    services_.rebootCamera(true);
+    services_.rebootCamera(*camera, true);
     services_.disableUpdateControls();
 }
 

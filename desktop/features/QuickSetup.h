@@ -60,6 +60,7 @@ private:
     std::shared_ptr<const FeatureDocument> document_;
     std::vector<FeatureProperty> steps_;
     int nextStep_ = 0;  // the step after the one shown
+    std::string shownSerial_;  // the camera the steps were built for
     WizardSelections selections_;
 };
 

@@ -23,7 +23,7 @@ public:
     std::string selectedSerial() const override { return serial; }
     bool getCamInfo(DeviceStatus& status) override { return model_.getDeviceStatus(index, status); }
     bool isCamStreaming() override { return false; }
-    void rebootCamera(bool restartTimer1) override { reboots.push_back(restartTimer1); }
+    void rebootCamera(const CameraRef&, bool restartTimer1) override { reboots.push_back(restartTimer1); }
     void disableUpdateControls() override {}
     void holdControlForAMoment(QWidget* control) override {
         control->setEnabled(false);

@@ -3,8 +3,11 @@
 // written or streaming, and the device report packed into its archive.
 // With VELTRION_SCREENSHOT_DIR set, the main states are saved as pictures.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
 #include <QTabBar>
 #include <QTreeWidget>
 #include <QPushButton>
@@ -20,7 +23,9 @@
 #include "diagnostics/DiagnosticsTab.h"
 #include "dialog/MainDialog.h"
 #include "dialog/MessageBox.h"
+#include "format/FlashMap.h"
 #include "support/CapturingLogger.h"
+#include "support/SimCounters.h"
 
 using namespace veltrion;
 using namespace veltrion::desktop;
@@ -200,6 +205,84 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sim->bus->find("cam0").productId, uint16_t(0x8003), 30000);
     }
 
+    void everyWriteLandsOnTheSelectedCameraThroughItsRebootsAndARescan() {
+        sim->bus->add("cam0");
+        sim->bus->add("cam1");
+        for (const char* camera : {"cam0", "cam1"}) sim->bus->set(camera, "friendly-name", "Veltrion 3");
+        open(sim->buildV3Package());
+        QTRY_COMPARE(dialog->tabs()->count(), 4);
+        selectPosition(1);
+        const std::string second = shownSerial();
+        const std::string secondName = simName(second);
+        const std::string firstName = secondName == "cam0" ? "cam1" : "cam0";
+        QVERIFY(!secondName.empty());
+        const auto firstFlash = sim->bus->readFlash(firstName, 0, flashmap::kFlashSize);
+        const uint64_t firstControlWrites = simCounter(*sim->bus, firstName, "control-writes");
+        constexpr uint32_t kAngle = 0x81007;
+
+        // A feature value: the second camera reboots, comes back and stays
+        // selected; the page is built again for it.
+        auto* apply = dialog->findChild<QPushButton*>("applyChangesButton");
+        chooseAngle("90 degrees");
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(sim->bus->readFlash(secondName, kAngle, 2), (std::vector<uint8_t>{0x00, 0x03}));
+        QTRY_VERIFY(!apply->isVisible());
+        QCOMPARE(shownSerial(), second);
+        QCOMPARE(dialog->findChild<QLabel*>("featuresCameraId")->text(),
+                 QStringLiteral("Camera ID: ") + QString::fromStdString(second));
+        chooseAngle("140 degrees");
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(sim->bus->readFlash(secondName, kAngle, 2), (std::vector<uint8_t>{0x00, 0x01}));
+        QTRY_VERIFY(!apply->isVisible());
+
+        // The custom name and a slider on the Control tab, after that reboot.
+        dialog->showTabView(MainDialog::kControlTab);
+        uint64_t secondControlWrites = simCounter(*sim->bus, secondName, "control-writes");
+        moveBrightness();
+        QCOMPARE(simCounter(*sim->bus, secondName, "control-writes"), ++secondControlWrites);
+        auto* nameCheck = dialog->findChild<QCheckBox*>("customNameCheck");
+        QVERIFY(nameCheck->isEnabled());
+        if (!nameCheck->isChecked()) nameCheck->click();
+        auto* nameEdit = dialog->findChild<QLineEdit*>("customNameEdit");
+        nameEdit->setText(QStringLiteral("Huddle"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>("customNameSaveButton"), Qt::LeftButton);
+        const auto namePage = sim->bus->readFlash(secondName, 0x81000 + 128, 6);
+        QCOMPARE(std::string(namePage.begin(), namePage.end()), std::string("Huddle"));
+        // Back from the reboot, the box is read again from the second camera
+        // (whose simulated capture source keeps its name).
+        QTRY_COMPARE(nameEdit->text(), QStringLiteral("Veltrion 3"));
+        QVERIFY(nameCheck->isChecked());
+        QCOMPARE(shownSerial(), second);
+        secondControlWrites = simCounter(*sim->bus, secondName, "control-writes");
+        moveBrightness();
+        QCOMPARE(simCounter(*sim->bus, secondName, "control-writes"), ++secondControlWrites);
+
+        // A camera plugged in: the list is read again, the second one stays
+        // selected wherever it is listed now.
+        sim->bus->add("cam2");
+        QTRY_COMPARE(dialog->cameraCombo()->count(), 3);
+        QCOMPARE(shownSerial(), second);
+        moveBrightness();
+        QCOMPARE(simCounter(*sim->bus, secondName, "control-writes"), ++secondControlWrites);
+        chooseAngle("180 degrees");
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(sim->bus->readFlash(secondName, kAngle, 2), (std::vector<uint8_t>{0x00, 0x00}));
+
+        QVERIFY(sim->bus->readFlash(firstName, 0, flashmap::kFlashSize) == firstFlash);
+        QCOMPARE(simCounter(*sim->bus, firstName, "control-writes"), firstControlWrites);
+        QCOMPARE(simCounter(*sim->bus, "cam2", "control-writes"), uint64_t(0));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+
+        // The second camera gone: the first is selected and the tab in view
+        // is built again for it.
+        QTRY_VERIFY(!apply->isVisible());
+        dialog->showTabView(MainDialog::kControlTab);
+        sim->bus->remove(secondName);
+        QTRY_COMPARE(dialog->cameraCombo()->count(), 2);
+        QVERIFY(shownSerial() != second);
+        QVERIFY(!dialog->findChild<QCheckBox*>("customNameCheck")->isChecked());
+    }
+
     void streamingCameraIsNotUpdated() {
         sim->bus->add("cam0");
         sim->bus->set("cam0", "streaming", "1");
@@ -267,6 +350,37 @@ private slots:
     }
 
 private:
+    void selectPosition(int position) {
+        dialog->cameraCombo()->setCurrentIndex(position);
+        emit dialog->cameraCombo()->activated(position);
+    }
+    std::string shownSerial() const { return dialog->findChild<QLineEdit*>("serialEdit")->text().toStdString(); }
+    std::string simName(const std::string& serial) const {
+        for (const auto& camera : sim->bus->list())
+            if (camera.serial == serial) return camera.name;
+        return {};
+    }
+    // Shows the Features tab with the field of view's angle page and clicks
+    // the value of the label.
+    void chooseAngle(const QString& label) {
+        dialog->showTabView(MainDialog::kFeaturesTab);
+        auto* tree = dialog->findChild<QTreeWidget*>("featureTree");
+        const auto roots = tree->findItems("Field of View", Qt::MatchExactly);
+        QCOMPARE(roots.size(), 1);
+        for (int i = 0; i < roots[0]->childCount(); ++i)
+            if (roots[0]->child(i)->text(0) == "Angle") tree->setCurrentItem(roots[0]->child(i));
+        QRadioButton* choice = nullptr;
+        for (auto* button : dialog->findChild<QWidget*>("featurePage")->findChildren<QRadioButton*>())
+            if (button->text() == label) choice = button;
+        QVERIFY2(choice, qPrintable(label));
+        choice->click();
+        QVERIFY(dialog->findChild<QPushButton*>("applyChangesButton")->isEnabled());
+    }
+    void moveBrightness() {
+        auto* slider = dialog->findChild<QSlider*>("brightnessSlider");
+        QVERIFY(slider->isEnabled());
+        slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
     void chooseAudioOff() {
         dialog->showTabView(MainDialog::kFeaturesTab);
         auto* tree = dialog->findChild<QTreeWidget*>("featureTree");

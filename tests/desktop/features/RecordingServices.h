@@ -31,7 +31,7 @@ public:
         const auto camera = model_.resolve(index, "isCamStreaming");
         return camera && model_.isDevStreaming(*camera, streaming) && streaming;
     }
-    void rebootCamera(bool restartTimer1) override { reboots.push_back(restartTimer1); }
+    void rebootCamera(const CameraRef&, bool restartTimer1) override { reboots.push_back(restartTimer1); }
     void disableUpdateControls() override { ++updateControlsDisabled; }
     // A short hold keeps the tests quick; the dialog holds for 500 ms.
     void holdControlForAMoment(QWidget* control) override {
