@@ -17,7 +17,8 @@ struct CamMgrModel::XuSwitch {
 
 // Opens the camera's extension unit and reads whether the switch of the type
 // is ready and available. A switch is available when its control answers a
-// read (firmware without the feature has no such control).
+// read: firmware without the feature has no such control, and a read of it
+// stalls. That camera's switch is there but not available.
 bool CamMgrModel::openRunTimeSwitch(int type, const std::string& serial, XuSwitch& xu) {
     if (type != 0 && type != 1) {
         logger_->log(kLogError, "getXUHandleForFeature: invalid feature type\n");
@@ -47,8 +48,8 @@ bool CamMgrModel::openRunTimeSwitch(int type, const std::string& serial, XuSwitc
     xu.ready = byte != 0;
     if (!xu.ready) return true;
     if (xuManager_->getProperty(xu.handle, xu.selector, &byte, 1) != 0) {
-        logger_->log(kLogError, "getXUHandleForFeature: failed to get avail, type = %d\n", type);
-        return false;
+        logger_->log(kLogInfo, "getXUHandleForFeature: failed to get avail, type = %d\n", type);
+        return true;
     }
     xu.available = true;
     return true;

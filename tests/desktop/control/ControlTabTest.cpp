@@ -165,6 +165,42 @@ private slots:
         QVERIFY(!sim->bus->state("cam0").video.framing);
     }
 
+    void aCameraWithoutTheSwitchesShowsThemDisabled() {
+        sim->bus->set("cam0", "runtime-switches", "0");
+        tab->showTab();
+        QCOMPARE(check("framingSwitch")->text(), QStringLiteral("Smart Framing Disabled"));
+        QCOMPARE(check("enhancementSwitch")->text(), QStringLiteral("Veltrion Lumo Disabled"));
+        QVERIFY(!check("framingSwitch")->isEnabled() && !check("enhancementSwitch")->isEnabled());
+        QVERIFY(check("faceBoxSwitch")->isEnabled());
+        // Pan, tilt and zoom do not wait for a framing switch the camera lacks.
+        QVERIFY(slider("pan")->isEnabled());
+        sim->bus->set("cam0", "xu-ready", "0");
+        tab->showTab();
+        QCOMPARE(check("framingSwitch")->text(), QStringLiteral("Smart Framing Not Ready"));
+        QCOMPARE(check("enhancementSwitch")->text(), QStringLiteral("Veltrion Lumo Not Ready"));
+    }
+
+    void actionsOfATabShownForAnotherCameraWriteNothing() {
+        tab->showTab();
+        const auto before = sim->bus->stats("cam0");
+        const std::string shown = services->serial;
+        services->serial = "SN-OTHER";  // another camera selected since the tab was shown
+        slider("brightness")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        button("imageResetButton")->click();
+        button("imageSaveButton")->setEnabled(true);
+        button("imageSaveButton")->click();
+        check("framingSwitch")->click();
+        check("faceBoxSwitch")->click();
+        const auto after = sim->bus->stats("cam0");
+        for (const char* counter : {"control-writes", "pages-programmed"})
+            QVERIFY2(after.at(counter) == before.at(counter), counter);
+        QVERIFY(!sim->bus->state("cam0").video.framing);
+        QVERIFY(!check("framingSwitch")->isChecked() && !check("faceBoxSwitch")->isChecked());
+        QVERIFY(log.contains("OnHScroll: the page shows camera " + shown + ", but camera SN-OTHER is selected; nothing is written\n"));
+        QCOMPARE(messages, (QStringList{"OnHScroll: Set Brightness Failed!", "OnHScroll: Set Brightness Failed!",
+                                        "Failed to save Control Preset!"}));
+    }
+
     void withoutACameraTheTabReadsNothingAndSavesFail() {
         services->index = -1;
         services->serial.clear();
@@ -173,6 +209,7 @@ private slots:
         QVERIFY(log.contains("showTabView: FAILED to get FOV. Assume it is 180\n"));
         QVERIFY(!slider("brightness")->isEnabled());
         QVERIFY(!check("framingSwitch")->isEnabled());
+        QVERIFY(!check("faceBoxSwitch")->isEnabled());
         button("ptzSaveButton")->setEnabled(true);
         button("ptzSaveButton")->click();
         QVERIFY(log.contains("OnBnClickedButtonPtzSave: invalid device index -1\n"));
