@@ -61,18 +61,20 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Before anything else, so that a second copy leaves the first one's log alone.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const bool silent = parseSilentFlag(arguments);
+
+    // Before the log opens, so that a second copy leaves the first one's log
+    // alone. Its window would end without a word; in silent mode the exit
+    // code says that nothing was done.
     SingleInstance instance;
-    if (instance.anotherInstanceRuns()) return 0;
+    if (instance.anotherInstanceRuns()) return silent ? kSilentAnotherCopyRuns : 0;
     RunRecording recording;
     if (std::string error; !recording.start(error)) {
         std::fprintf(stderr, "VeltrionUtility: cannot record: %s\n", error.c_str());
         return 1;
     }
-
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const bool silent = parseSilentFlag(arguments);
 
     AppLogger logger;
     LogFile logFile;

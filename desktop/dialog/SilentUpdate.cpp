@@ -6,32 +6,50 @@ namespace veltrion::desktop {
 
 int runSilentUpdate(CamMgrModel& model) {
     constexpr int kCameraIndex = 0;
+    Logger& log = model.logger();
+
+    // 1: the camera's status and serial number.
     DeviceStatus status;
     if (!model.getDeviceStatus(kCameraIndex, status) || !status.infoValid) {
-        model.logger().log(kLogError, "getCamInfo: get device status failed for %d\n", kCameraIndex);
-        return 1;
+        log.log(kLogError, "getCamInfo: get device status failed for %d\n", kCameraIndex);
+        return kSilentNoCamera;
     }
+    log.log(kLogInfo, "getCamInfo: get device status  %d\n", status.infoValid ? 1 : 0);
+
     // The camera is fixed here for every step that follows.
-    auto camera = model.resolve(kCameraIndex, "startUpdateProcess");
-    if (!camera || !model.identify(*camera, "updateDevice")) return 1;
+    std::optional<CameraRef> camera = model.resolve(kCameraIndex, "isDevStreaming");
 
+    // 2: a streaming camera is neither written nor rebooted. A camera that
+    // cannot tell is taken as not streaming.
     bool streaming = false;
-    model.isDevStreaming(*camera, streaming);
+    if (!camera || !model.isDevStreaming(*camera, streaming)) {
+        log.log(kLogError, "isCamStreaming: failed to get streaming status\n");
+        streaming = false;
+    }
     if (streaming) {
-        model.logger().log(kLogError, "silent update: Veltrion Camera is in Use, not updating\n");
-        return 5;
+        log.log(kLogError, "silent update: Veltrion Camera is in Use, not updating\n");
+        return kSilentStreaming;
     }
 
-    CameraJob job(model, *camera, std::string());
-    int exitCode = 2;
-    if (job.updateFirmware()) {
-        exitCode = 3;
-        if (job.programFeatureDefaults()) {
-            exitCode = 4;
-            if (job.programCamControlDefaults()) exitCode = 0;
+    // 3 to 5, each with its own code; the camera is rebooted after them
+    // whatever their outcome.
+    int exitCode = kSilentUpdateFailed;
+    if (camera && model.identify(*camera, "updateDevice")) {
+        CameraJob job(model, *camera, std::string());
+        if (job.updateFirmware()) {
+            exitCode = kSilentFeatureDefaultsFailed;
+            if (job.programFeatureDefaults()) {
+                exitCode = kSilentCamControlDefaultsFailed;
+                if (job.programCamControlDefaults()) exitCode = kSilentUpdated;
+            }
         }
+    } else if (!camera) {
+        log.log(kLogError, "updateDevice: no cam!\n");
     }
-    job.reboot();
+    if (camera)
+        model.rebootDevice(*camera);
+    else
+        log.log(kLogError, "rebootDevice: no cam!\n");
     return exitCode;
 }
 

@@ -16,6 +16,8 @@
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
+#include <utility>
 
 #include <zip.h>
 
@@ -23,6 +25,8 @@
 #include "diagnostics/DiagnosticsTab.h"
 #include "dialog/MainDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/SilentUpdate.h"
+#include "dialog/WorkerThread.h"
 #include "format/FlashMap.h"
 #include "support/CapturingLogger.h"
 #include "support/SimCounters.h"
@@ -47,6 +51,26 @@ std::vector<std::string> zipEntries(const std::string& path) {
     zip_close(archive);
     return names;
 }
+
+// Runs an action once, when a message with the text is logged: what a camera
+// does between two steps of a job.
+class TriggeringLogger : public CapturingLogger {
+public:
+    void when(std::string text, std::function<void()> action) {
+        trigger_ = std::move(text);
+        action_ = std::move(action);
+    }
+
+protected:
+    void output(const char* message) override {
+        CapturingLogger::output(message);
+        if (action_ && std::string(message).find(trigger_) != std::string::npos) std::exchange(action_, nullptr)();
+    }
+
+private:
+    std::string trigger_;
+    std::function<void()> action_;
+};
 
 }  // namespace
 
@@ -281,6 +305,63 @@ private slots:
         QTRY_COMPARE(dialog->cameraCombo()->count(), 2);
         QVERIFY(shownSerial() != second);
         QVERIFY(!dialog->findChild<QCheckBox*>("customNameCheck")->isChecked());
+    }
+
+    void aJobWhoseThreadCannotStartLeavesTheWindowUsable() {
+        sim->bus->add("cam0");
+        open(sim->buildV3Package());
+        QTRY_VERIFY(dialog->updateButton()->isEnabled());
+        const QString base = QString::fromStdString((sim->dir / "reports").string());
+        QDir().mkpath(base);
+        dialog->diagnosticsTab()->setBaseFolder(base);
+        const uint64_t pages = simCounter(*sim->bus, "cam0", "pages-programmed");
+
+        refuseWorkerThreadsForTesting(true);
+        auto allowThreads = qScopeGuard([] { refuseWorkerThreadsForTesting(false); });
+        QTest::mouseClick(dialog->updateButton(), Qt::LeftButton);
+        QVERIFY(log.contains("Failed to create update thread\n"));
+        dialog->showTabView(MainDialog::kDiagnosticsTab);
+        QTest::mouseClick(dialog->diagnosticsTab()->generateButton(), Qt::LeftButton);
+        QVERIFY(log.contains("Failed to create report thread\n"));
+        for (QWidget* control : {static_cast<QWidget*>(dialog->updateButton()), static_cast<QWidget*>(dialog->cameraCombo()),
+                                 static_cast<QWidget*>(dialog->tabs()->tabBar()),
+                                 static_cast<QWidget*>(dialog->diagnosticsTab()->generateButton())})
+            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+        QVERIFY(dialog->idle());
+        QCOMPARE(dialog->tabs()->count(), 4);
+        QCOMPARE(simCounter(*sim->bus, "cam0", "pages-programmed"), pages);
+        dialog->close();
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(messages.isEmpty());
+    }
+
+    void silentUpdateOfACameraThatGoesAwayAfterItsStatusFailsAsAnUpdate() {
+        sim->bus->add("cam0");
+        const std::string package = sim->buildV3Package();
+        const auto silentRun = [&](TriggeringLogger& steps) {
+            CamMgrModel silentModel;
+            silentModel.setLogger(&steps);
+            silentModel.setImagePath(package);
+            return runSilentUpdate(silentModel);
+        };
+        // Unplugged right after its status was read.
+        TriggeringLogger unplugged;
+        unplugged.when("getCamInfo: get device status  1\n", [&] { sim->bus->remove("cam0"); });
+        QCOMPARE(silentRun(unplugged), 2);
+        for (const char* line : {"isCamStreaming: failed to get streaming status\n", "updateDevice: no cam!\n",
+                                 "rebootDevice: no cam!\n"})
+            QVERIFY2(unplugged.contains(line), line);
+
+        // Gone while its streaming state is asked (the query fails): the
+        // update cannot read it, and the reboot is still tried.
+        sim->bus->add("cam0");
+        sim->bus->fault("cam0", "fail-nth", "fe:2");
+        TriggeringLogger vanished;
+        vanished.when("isDevStreaming: failed to streaming status", [&] { sim->bus->remove("cam0"); });
+        QCOMPARE(silentRun(vanished), 2);
+        for (const char* line : {"getCamInfo: get device status  1\n", "updateDevice: failed to get cam Info!\n",
+                                 "rebooting camera through UVC ...\n"})
+            QVERIFY2(vanished.contains(line), line);
     }
 
     void streamingCameraIsNotUpdated() {
