@@ -112,6 +112,7 @@ private slots:
         QCOMPARE(dialog->cameraCombo()->count(), 2);
         QTRY_COMPARE(dialog->tabs()->count(), 4);
         QCOMPARE(dialog->updateButton()->text(), QStringLiteral("Update (F1.2.0.0.C0.2.0.0)"));
+        QVERIFY(dialog->updateButton()->width() >= dialog->updateButton()->sizeHint().width());  // caption whole
         saveScreenshot(*dialog, "dialog-idle-two-cameras");
 
         QStringList captions;
@@ -152,6 +153,7 @@ private slots:
         QCOMPARE(dialog->findChild<QLabel*>("fx3Version")->text(), QStringLiteral("C0.2.0.0"));
         QCOMPARE(dialog->findChild<QLabel*>("fpgaVersion")->text(), QStringLiteral("F1.2.0.0"));
         QTRY_COMPARE(dialog->tabs()->count(), 4);
+        QTRY_VERIFY(dialog->cameraCombo()->isEnabled() && dialog->tabs()->tabBar()->isEnabled());
         saveScreenshot(*dialog, "dialog-done");
         dialog->close();
         QVERIFY(!dialog->isVisible());
