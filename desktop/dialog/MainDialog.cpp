@@ -168,19 +168,21 @@ QWidget* MainDialog::buildUpdatePage() {
 // ---- camera list and status ----
 
 void MainDialog::rebuildDeviceList() {
-    // The camera shown stays selected while it is attached, wherever the
-    // list puts it now; a camera the program rebooted is selected again once
-    // it is back. Otherwise the first camera is.
-    const std::string wanted = rebootedSerial_.empty() ? serial_ : rebootedSerial_;
+    // A camera the program rebooted is selected again once it is back; else
+    // the camera shown stays selected while it is attached, wherever the
+    // list puts it now; else the first camera is.
+    const std::string shown = serial_;
     selectedPosition_ = -1;
     statusCache_.clear();
     nameMap_.clear();
     cameraCombo_->clear();
     const size_t count = model_.deviceList().size();
-    int wantedPosition = -1;
+    int rebootedPosition = -1;
+    int shownPosition = -1;
     auto add = [&](int index, const DeviceStatus& status) {
         statusCache_[index] = status;
-        if (!wanted.empty() && status.serialNumber == wanted) wantedPosition = cameraCombo_->count();
+        if (!rebootedSerial_.empty() && status.serialNumber == rebootedSerial_) rebootedPosition = cameraCombo_->count();
+        if (!shown.empty() && status.serialNumber == shown) shownPosition = cameraCombo_->count();
         cameraCombo_->addItem(QString::fromStdString(status.displayName));
         nameMap_[status.displayName] = index;
     };
@@ -196,9 +198,9 @@ void MainDialog::rebuildDeviceList() {
     }
     for (const auto& [index, status] : vendorStatus) add(index, status);
     if (cameraCombo_->count() == 0) return;
-    selectedPosition_ = std::max(wantedPosition, 0);
+    selectedPosition_ = rebootedPosition >= 0 ? rebootedPosition : std::max(shownPosition, 0);
     cameraCombo_->setCurrentIndex(selectedPosition_);
-    if (wantedPosition >= 0 && wanted == rebootedSerial_) {
+    if (rebootedPosition >= 0) {
         rebootedCameraBack_ = true;
         awaitRebootedCamera(std::string());
     }

@@ -139,6 +139,10 @@ void FeaturesTab::applyFeatureValue() {
                 length);
         return;
     }
+    if (const int index = services_.selectedDeviceIndex(); index < 0) {
+        log.log(kLogError, "Invalid device index %d\n", index);
+        return;
+    }
     const auto camera = services_.shownCamera(shownSerial_, "applyFeatureValue", "programDevice");
     if (!camera) return;
     if (!services_.model().programDevice(*camera, value->address, value->bytes.data(), length))
