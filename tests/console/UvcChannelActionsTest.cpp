@@ -131,3 +131,32 @@ TEST_F(UvcActions, UpdateOverTheUvcChannelWritesWhatTheVendorChannelWrites) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two cameras whose capture sources carry the same name and serial: each
+// action reaches the camera it names, and a bulk update writes both.
+TEST_F(UvcActions, TwinsWithOneNameAndSerialAreToldApart) {
+    for (const char* name : {"cam0", "cam1"}) {
+        ASSERT_EQ(bus.sim({"add", name, "--serial", "A1B2C3D4E5F6"}).status, 0);
+        ASSERT_EQ(bus.sim({"set", name, "friendly-name", "Panorama"}).status, 0);
+    }
+    const RunResult list = uvc({"-d", "all"});
+    EXPECT_EQ(list.status, 0) << list.out;
+
+    ASSERT_EQ(uvc({"-w", "1", "0x7f0000", "0x0102"}).status, 0);
+    EXPECT_EQ(flash("cam1")[0x7f0000], 0x01);
+    EXPECT_EQ(flash("cam1")[0x7f0001], 0x02);
+    EXPECT_EQ(flash("cam0")[0x7f0000], 0xFF);
+
+    const std::string image = buildImage("newer", {"--group", "V3G"});
+    const RunResult update = uvc({"-p", "all", "-f", image});
+    ASSERT_EQ(update.status, 0) << update.out;
+    EXPECT_TRUE(update.says("Update Successful")) << update.out;
+    const auto first = flash("cam0"), second = flash("cam1");
+    constexpr size_t kConfigStart = 0x80000, kConfigEnd = 0x90000;
+    EXPECT_TRUE(std::equal(first.begin(), first.begin() + kConfigStart, second.begin()));
+    EXPECT_TRUE(std::equal(first.begin() + kConfigEnd, first.begin() + 0x7f0000, second.begin() + kConfigEnd));
+}
+
+}  // namespace

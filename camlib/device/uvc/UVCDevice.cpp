@@ -292,10 +292,9 @@ bool UVCDevice::sendHostToDevice(uint8_t request, uint16_t value, uint16_t index
 std::string UVCDevice::writerLockFile(const std::string& devPath) const {
     std::vector<CameraSource> cameras;
     mgr_->extensionUnitManager().enumerateCameras(cameras);
-    const auto camera = std::find_if(cameras.begin(), cameras.end(),
-                                     [&](const CameraSource& candidate) { return candidate.key == devPath; });
-    if (camera == cameras.end()) return {};
-    const std::string usbPath = usbPathOfLink(camera->symbolicLink);
+    CameraSource camera;
+    if (!UVCExtensionUnitManager::findCamera(cameras, devPath, camera)) return {};
+    const std::string usbPath = usbPathOfLink(camera.symbolicLink);
     if (usbPath.empty()) return {};
     const auto port = createUsbPort();
     return port ? port->writerLockFile(usbPath) : std::string();

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <future>
+#include <map>
 #include <string_view>
 
 #include "MediaSourceCache.h"
@@ -35,6 +36,35 @@ bool textAfter(const std::string& text, const std::string& tag, std::string& out
 bool isAccepted(const std::string& product, AcceptedProducts products) {
     auto listed = [&](const auto& list) { return std::find(list.begin(), list.end(), product) != list.end(); };
     return listed(kConsoleProducts) || (products == AcceptedProducts::Desktop && listed(kDesktopOnlyProducts));
+}
+
+// The USB device place of a capture source: the link's text between its tag
+// ("v4l:", "simv:") and the ids, e.g. "1-1.4".
+std::string placeOfLink(const std::string& link) {
+    const size_t start = link.find(':');
+    if (start == std::string::npos) return {};
+    const size_t end = link.find(':', start + 1);
+    return link.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+}
+
+// Twins share name and serial, so the key the spec defines cannot tell them
+// apart: they are named by place instead. Sources that not even their place
+// tells apart are left out, with a line: any action on them could reach the
+// other camera.
+void giveTwinsTheirPlace(std::vector<CameraSource>& cameras) {
+    std::map<std::string, int> byKey, byPlaceKey;
+    for (const auto& camera : cameras) {
+        ++byKey[camera.key];
+        ++byPlaceKey[camera.placeKey];
+    }
+    std::erase_if(cameras, [&](const CameraSource& camera) {
+        if (byPlaceKey[camera.placeKey] == 1) return false;
+        std::printf("two capture sources of %s on one place %s: camera left out\n", camera.key.c_str(),
+                    placeOfLink(camera.symbolicLink).c_str());
+        return true;
+    });
+    for (auto& camera : cameras)
+        if (byKey[camera.key] > 1) camera.key = camera.placeKey;
 }
 
 }  // namespace
@@ -84,6 +114,27 @@ bool UVCExtensionUnitManager::getVeltrionNameAndSerial(const VideoSourceEntry& e
     camera.vendorId = hexToUint16(vendor);
     camera.productId = hexToUint16(product);
     camera.key = entry.friendlyName + "__" + entry.serial;
+    camera.placeKey = camera.key + "@" + placeOfLink(entry.symbolicLink);
+    return true;
+}
+
+std::vector<CameraSource> UVCExtensionUnitManager::camerasOf(const std::vector<VideoSourceEntry>& sources) const {
+    std::vector<CameraSource> cameras;
+    for (const auto& entry : sources) {
+        CameraSource camera;
+        if (getVeltrionNameAndSerial(entry, products_, camera)) cameras.push_back(std::move(camera));
+    }
+    giveTwinsTheirPlace(cameras);
+    return cameras;
+}
+
+bool UVCExtensionUnitManager::findCamera(const std::vector<CameraSource>& cameras, const std::string& key,
+                                         CameraSource& camera) {
+    const auto match = std::find_if(cameras.begin(), cameras.end(), [&](const CameraSource& candidate) {
+        return candidate.key == key || candidate.placeKey == key;
+    });
+    if (match == cameras.end()) return false;
+    camera = *match;
     return true;
 }
 
@@ -91,10 +142,7 @@ bool UVCExtensionUnitManager::enumerateCameras(std::vector<CameraSource>& camera
     cameras.clear();
     std::vector<VideoSourceEntry> sources;
     if (port_->listSources(sources) < 0 || sources.empty()) return false;
-    for (const auto& entry : sources) {
-        CameraSource camera;
-        if (getVeltrionNameAndSerial(entry, products_, camera)) cameras.push_back(std::move(camera));
-    }
+    cameras = camerasOf(sources);
     return !cameras.empty();
 }
 
@@ -113,13 +161,7 @@ std::shared_ptr<EUHandle> UVCExtensionUnitManager::openExtensionUnit(const UnitG
         return nullptr;
     }
     CameraSource camera;
-    const auto match = std::find_if(sources.begin(), sources.end(), [&](const VideoSourceEntry& entry) {
-        CameraSource candidate;
-        if (!getVeltrionNameAndSerial(entry, products_, candidate) || candidate.key != key) return false;
-        camera = std::move(candidate);
-        return true;
-    });
-    if (match == sources.end()) {
+    if (!findCamera(camerasOf(sources), key, camera)) {
         std::printf("No device with friendly name %s found\n", key.c_str());
         return nullptr;
     }

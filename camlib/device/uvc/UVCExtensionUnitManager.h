@@ -22,7 +22,12 @@ namespace veltrion {
 
 // A capture source that is one of our cameras.
 struct CameraSource {
-    std::string key;  // friendly name + "__" + serial
+    // friendly name + "__" + serial; for twins (two sources with the same
+    // name and serial) the place key, so each names one camera
+    std::string key;
+    // friendly name + "__" + serial + "@" + the USB device place of the
+    // capture node: unique on the bus, and kept across a twin's removal
+    std::string placeKey;
     std::string symbolicLink;
     std::string friendlyName;
     std::string serial;
@@ -41,8 +46,11 @@ public:
     UVCExtensionUnitManager(const UVCExtensionUnitManager&) = delete;
     UVCExtensionUnitManager& operator=(const UVCExtensionUnitManager&) = delete;
 
-    // Every camera among the capture sources, in the port's order.
+    // Every camera among the capture sources, in the port's order, each with
+    // a key of its own.
     bool enumerateCameras(std::vector<CameraSource>& cameras);
+    // The camera a key (or a place key) names; false when none does.
+    static bool findCamera(const std::vector<CameraSource>& cameras, const std::string& key, CameraSource& camera);
     bool enumerateDevices(std::vector<std::string>& keys);
     // The camera source of one capture source; false (with the reason
     // printed where there is one) when it is not a usable camera.
@@ -59,6 +67,7 @@ public:
     void drainRemovals() { shutdownWorker_.drain(); }
 
 private:
+    std::vector<CameraSource> camerasOf(const std::vector<VideoSourceEntry>& sources) const;
     int propertyCall(const std::shared_ptr<EUHandle>& handle, uint8_t selector, bool isSet, uint8_t* buffer,
                      uint32_t size);
 
