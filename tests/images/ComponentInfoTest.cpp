@@ -47,6 +47,11 @@ TEST(ComponentHeaderInfo, RefusesWhatIsNotAHeader) {
         bytes[1] = 'X';
         EXPECT_FALSE(getHeaderInfoFromFlashFile(bytes, info, log));
         EXPECT_EQ(log.text(), "Veltrion2CamMgr::getHeaderInfoFromFlashFile - invalid signature byte V X\n");
+        // A zero byte (erased or blank flash) is shown, and the line still ends.
+        log.clear();
+        bytes[0] = 0;
+        EXPECT_FALSE(getHeaderInfoFromFlashFile(bytes, info, log));
+        EXPECT_EQ(log.text(), "Veltrion2CamMgr::getHeaderInfoFromFlashFile - invalid signature byte \\0 X\n");
     }
     {
         CapturingLogger log;
