@@ -205,6 +205,10 @@ ActionResult dispatchAction(ActionContext& context) {
     for (const ActionEntry& entry : kActions) {
         if (option != entry.option) continue;
         if (!entry.countFits(context.args)) return ActionResult::Usage;
+        if (context.jobs > 0 && !(option == "-p" && selector(context) == "all")) {
+            std::printf("ERROR: --jobs applies to -p all only\n");
+            return ActionResult::Failure;
+        }
         return entry.run(context) ? ActionResult::Success : ActionResult::Failure;
     }
     return ActionResult::Usage;

@@ -21,6 +21,8 @@ namespace {
 std::atomic<int> stopMonitoring{1};
 static_assert(std::atomic<int>::is_always_lock_free);
 constexpr auto kStopPoll = std::chrono::milliseconds(100);
+// Set with the stop flag when a device error ended the monitor: the run fails.
+std::atomic<bool> deviceFailed{false};
 
 void consoleCtrlHandler(int) {
     // Only async-signal-safe work here: the flag and one write(2).
@@ -59,6 +61,7 @@ public:
     void onNoROIData() override { std::printf("No ROI...\n"); }
     void onROIError(const std::string& error) override {
         std::printf("ROI device error: %s\n", error.c_str());
+        deviceFailed = true;
         stopMonitoring = 1;
     }
 
@@ -76,6 +79,7 @@ public:
     void onNoRawFaceData() override { std::printf("No Raw Face Data...\n"); }
     void onRawFaceError(const std::string& error) override {
         std::printf("Raw Face device error: %s\n", error.c_str());
+        deviceFailed = true;
         stopMonitoring = 1;
     }
 };
@@ -119,6 +123,7 @@ bool runMonitor(MonitorKind kind, const std::string& selector, Veltrion2CamMgr& 
         return false;
     }
     stopMonitoring = 1;
+    deviceFailed = false;
     std::string path;
     SFDataHanlder handler;
     if (!startMonitor(kind, selector, mgr, handler, path)) return false;
@@ -128,7 +133,8 @@ bool runMonitor(MonitorKind kind, const std::string& selector, Veltrion2CamMgr& 
         mgr.stopV2sSFROIMonitorThread(path);
     else
         mgr.stopVeltrionSFRawFaceMonitorThread(path);
-    return true;
+    // Ctrl-C ends a monitor that worked; a device error ends one that failed.
+    return !deviceFailed;
 }
 
 }  // namespace

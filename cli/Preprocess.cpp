@@ -5,6 +5,7 @@
 
 #include "NumberArgument.h"
 #include "Usage.h"
+#include "image/ImageFiles.h"
 
 namespace veltrion::cli {
 
@@ -33,12 +34,20 @@ PreprocessResult preprocessArguments(std::vector<std::string> args, Preprocessed
             usage(args.front().c_str());
             return PreprocessResult::Failed;
         }
+        // Opening the log truncates it: a log named like an input (or a link
+        // to one, or the same file under another name) would destroy it.
+        for (auto other = args.begin() + 1; other != args.end(); ++other) {
+            if (other == logOption || other == path || !images::isSameFile(*path, *other)) continue;
+            std::printf("ERROR: log file %s is the file %s of the action\n", path->c_str(), other->c_str());
+            return PreprocessResult::Failed;
+        }
         FilePtr file(std::fopen(path->c_str(), kLogFileMode));
         if (!file) {
             std::printf("ERROR: Unable to open log file %s\n", path->c_str());
             return PreprocessResult::Failed;
         }
         out.logFile = std::move(file);
+        out.logPath = *path;
         args.erase(logOption, path + 1);
     }
 

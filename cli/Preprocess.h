@@ -14,6 +14,7 @@ struct Preprocessed {
     std::vector<std::string> args;  // args[0] is the program name
     bool useVendorChannel = true;   // --uvc selects the UVC channel
     FilePtr logFile;                // opened by -o, null without it
+    std::string logPath;            // its path as given
     unsigned jobs = 0;              // --jobs N: cameras -p all updates at once; 0 without it
     std::string recordFile;         // --record FILE: where the run's exchanges are recorded
 };

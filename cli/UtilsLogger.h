@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "base/Logger.h"
 
@@ -22,7 +23,10 @@ public:
     UtilsLogger() : Logger(kDefaultThreshold) {}
 
     // Takes the log file opened by -o; it stays open until the process ends.
-    void setLogFile(FilePtr file) { logFile_ = std::move(file); }
+    void setLogFile(FilePtr file, std::string path) {
+        logFile_ = std::move(file);
+        logPath_ = std::move(path);
+    }
 
 protected:
     void output(const char* text) override;
@@ -30,6 +34,8 @@ protected:
 private:
     std::mutex outputMutex_;  // lines of monitors and parallel updates come from several threads
     FilePtr logFile_;
+    std::string logPath_;
+    bool logFileFailed_ = false;  // warned once; the messages still reach standard output
 };
 
 // The one logger of the run.

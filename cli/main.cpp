@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
         veltrion::cli::PreprocessResult::Ok) {
         return kExitFailure;
     }
-    veltrion::cli::toolLogger().setLogFile(std::move(run.logFile));
+    veltrion::cli::toolLogger().setLogFile(std::move(run.logFile), run.logPath);
 
     if (run.args.size() < kMinArgumentCount) {
         veltrion::cli::usage(run.args.front().c_str());

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,28 @@ TEST(ConsoleFrontEnd, LogFileOptionErrors) {
     const RunResult bad = bus.tool({"-o", unopenable, "-d", "all"});
     EXPECT_EQ(bad.status, kFailure);
     EXPECT_EQ(bad.out, "ERROR: Unable to open log file " + unopenable + "\n");
+
+    // A log named like a file of the action (itself, a link, a hard link) is
+    // refused before anything is opened: the file keeps its bytes.
+    const std::string input = bus.workDir() + "/input.bin";
+    { std::ofstream(input) << "image bytes"; }
+    std::filesystem::create_symlink(input, bus.workDir() + "/link.bin");
+    std::filesystem::create_hard_link(input, bus.workDir() + "/hard.bin");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-p", "0", "input.bin", "-o", "input.bin"},
+          {"--write-calib", "0", input, "-o", "link.bin"},
+          {"-o", "hard.bin", "-c", "a", "b", "c", "d", "e", "f", "g", "h", input}}) {
+        const RunResult same = bus.tool(args);
+        EXPECT_EQ(same.status, kFailure) << args[0];
+        EXPECT_EQ(same.out.rfind("ERROR: log file ", 0), 0u) << same.out;
+        EXPECT_EQ(readFile(input), "image bytes");
+    }
+
+    // A log that cannot be written warns once on standard error; the run goes on.
+    const RunResult full = bus.tool({"-o", "/dev/full", "-d", "all"});
+    EXPECT_EQ(full.status, kFailure);
+    EXPECT_EQ(full.err, "WARNING: unable to write the log file /dev/full: No space left on device\n");
+    EXPECT_TRUE(full.says("failed to get list of cams\n")) << full.out;
 }
 
 TEST(ConsoleFrontEnd, EmptyBusFailsCameraSelection) {
@@ -171,6 +195,14 @@ TEST(ConsoleFrontEnd, ChecksMadeBeforeTheAction) {
     EXPECT_EQ(wide.out,
               kVendorChannelLine + "displayEEPROMData: addr 0x100000010 beyond the EEPROM's 16-bit addresses\n");
     EXPECT_EQ(wide.status, kFailure);
+
+    // --jobs belongs to -p all alone.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-p", "0", "img", "--jobs", "2"},
+                                                 {"--jobs", "2", "-d", "all"}}) {
+        const RunResult jobs = bus.tool(args);
+        EXPECT_EQ(jobs.status, kFailure);
+        EXPECT_EQ(jobs.out, kVendorChannelLine + "ERROR: --jobs applies to -p all only\n");
+    }
 }
 
 // Lines reach a pipe as they are written, not when the run ends: the tool

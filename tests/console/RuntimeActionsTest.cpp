@@ -71,7 +71,7 @@ TEST_F(RuntimeActions, RoiMonitorEndsByItselfOnADeviceError) {
     for (const auto& [script, error] : cases) {
         set("roi", script);
         const RunResult r = finishWithin(bus.startTool({"--start-roi", "0"}), 2s);
-        EXPECT_EQ(r.status, 0) << script;
+        EXPECT_EQ(r.status, kFailure) << script;
         EXPECT_TRUE(r.says("Press Ctrl-C to cancel...\n")) << r.out;
         EXPECT_TRUE(r.says(error)) << r.out;
         EXPECT_FALSE(r.says("cancelling"));
@@ -100,7 +100,7 @@ TEST_F(RuntimeActions, RawFaceMonitorNumbersFacesByTheirSlot) {
 
     set("isp-select-reply", "2");
     const RunResult refused = finishWithin(bus.startTool({"--start-raw-face", "0"}), 2s);
-    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.status, kFailure);
     EXPECT_TRUE(refused.says("Raw Face device error: setup ISP 0 failed, ret = 2\n")) << refused.out;
 }
 
