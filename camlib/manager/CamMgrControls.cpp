@@ -85,6 +85,12 @@ bool Veltrion2CamMgr::sendPresetCmd(const std::string& devPath, uint16_t type, u
         logger_->log(kLogError, "Veltrion2CamMgr::sendPresetCmd failed - invalid btn num %hu\n", button);
         return false;
     }
+    // Saving or resetting a preset makes the camera store it: a writer's job.
+    CameraWriteLock writeLock;
+    if (action != kPresetApply) {
+        writeLock = lockCameraForWriting(devPath);
+        if (!writeLock) return false;
+    }
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::sendPresetCmd failed - unable to open dev %s\n", devPath.c_str());

@@ -180,6 +180,9 @@ bool Veltrion2CamMgr::getCamStreamingStatus(const std::string& devPath, bool& st
 }
 
 bool Veltrion2CamMgr::rebootDevice(const std::string& devPath) {
+    // A reset in the middle of another writer's job would cut its write off.
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::rebootDevice failed to open device path %s\n", devPath.c_str());
@@ -200,13 +203,16 @@ bool Veltrion2CamMgr::rebootAllVeltrion2Camera() {
         logger_->log(kLogError, "rebootAllVeltrion2Camera: no devices found\n");
         return true;
     }
+    // A camera that cannot be rebooted (busy, gone) does not keep the others
+    // from their reboot; the run fails.
+    bool allRebooted = true;
     for (const auto& path : paths) {
         if (!rebootDevice(path)) {
             logger_->log(kLogError, "rebootAllVeltrion2Camera: failed to reboot device %s\n", path.c_str());
-            return false;
+            allRebooted = false;
         }
     }
-    return true;
+    return allRebooted;
 }
 
 CameraWriteLock Veltrion2CamMgr::lockCameraForWriting(const std::string& devPath) {

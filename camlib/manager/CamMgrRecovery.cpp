@@ -31,6 +31,8 @@ constexpr uint16_t high16(uint32_t value) { return static_cast<uint16_t>(value >
 }  // namespace
 
 bool Veltrion2CamMgr::loadBootProgram(const uint8_t* image, size_t length, const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
     DeviceSession session(*device_, devPath);
     if (!session.isOpen()) {
         logger_->log(kLogError, "Veltrion2CamMgr::loadBootProgram - open %s device path failed\n", devPath.c_str());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ConsoleHarness.h"
+#include "support/ForeignWriterLock.h"
 
 namespace {
 
@@ -165,6 +166,17 @@ TEST_F(TwoCameras, RebootResetsTheCameraWhichComesBack) {
     EXPECT_EQ(all.status, 0) << all.out;
     EXPECT_EQ(bus.stat("cam0", "resets"), before0 + 2);
     EXPECT_EQ(bus.stat("cam1", "resets"), before1 + 1);
+
+    // A camera another process is writing is not reset; "all" resets the others.
+    const ForeignWriterLock writer(std::filesystem::path(bus.busDir()) / "cam0" / "writer.lock");
+    ASSERT_TRUE(writer.held());
+    const RunResult busy = bus.tool({"--reboot", "0"});
+    EXPECT_EQ(busy.status, kFailure);
+    EXPECT_TRUE(busy.says("camera busy")) << busy.out;
+    const RunResult busyAll = bus.tool({"--reboot", "all"});
+    EXPECT_EQ(busyAll.status, kFailure);
+    EXPECT_EQ(bus.stat("cam0", "resets"), before0 + 2);
+    EXPECT_EQ(bus.stat("cam1", "resets"), before1 + 2);
 }
 
 TEST(BrokenCameras, BlankCameraIsCountedButNotListed) {
