@@ -127,12 +127,16 @@ bool writeCalibration(const std::string& selector, const std::string& argFile, V
         std::printf("failed to open arg file %s\n", argFile.c_str());
         return false;
     }
-    // Values the file does not name keep what the camera holds (or zero).
+    // Values the file does not name keep what the camera holds, or zero when
+    // it never held any. A camera that cannot be read is not written: zeros
+    // would replace values it holds.
     CalibrationParams params;
-    if (!mgr.getCalibrationParam(paths[index], params)) {
-        params = CalibrationParams{};
-        std::printf("failed to get existing calib params, maybe nothing has written before.\n");
+    bool written = false;
+    if (!mgr.readCalibrationParam(paths[index], params, written)) {
+        mgr.logger().log(kLogError, "unable to read the existing calib params of cam %u, nothing written\n", index);
+        return false;
     }
+    if (!written) std::printf("failed to get existing calib params, maybe nothing has written before.\n");
     if (!applyCalibrationFile(file.get(), params)) return false;
     return mgr.programCalibrationParam(params, paths[index]);
 }

@@ -30,7 +30,8 @@ bool createReport(const std::string& selector, Veltrion2CamMgr& mgr) {
     if (!mgr.generateDeviceReport(kReportWithFpga, selection.paths[selection.index], kReportDir))
         log.log(kLogError, "\n\ngenerateDeviceReport() failed\n");
     // The report was attempted: what it found is in its file and the log.
-    return true;
+    // A report (or dump) that is not on disk whole is no report.
+    return mgr.reportFilesWritten();
 }
 
 bool displaySelfTestInfo(const std::string& selector, Veltrion2CamMgr& mgr) {

@@ -44,15 +44,9 @@ bool updateCameraFirmware(const std::string& selector, const std::string& imageF
     }
     const std::string& path = paths[number];
     bool updated = false;
+    // The update ends with the new feature layout's factory defaults.
     if (!mgr.updateCameraFirmware(force, updated, 0, 0, path, imageFile)) return false;
     if (!updated) return true;
-
-    // The new firmware's feature layout brings its factory defaults.
-    CameraInfo info;
-    std::string json;
-    if (!mgr.getVeltrion2Info(info, path) || !mgr.extractJsonStr(info.vendorId, info.productId, imageFile, json) ||
-        !mgr.programDefaultFeatureValues(json, path))
-        return false;
     log.log(kLogInfo, "Update Successful: Please reboot the updated camera\n");
     return true;
 }

@@ -1,5 +1,6 @@
 #include "format/ReportText.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -87,14 +88,29 @@ std::string printableLines(std::string_view text) {
 }
 
 std::string reportNamePart(std::string_view text) {
+    if (text.empty()) return reporttext::kUnknownNamePart;
+    // Each byte that may not stand in a name, and '%' itself, becomes %XX,
+    // so two different texts never give the same name.
     std::string out;
-    for (char c : text.substr(0, reporttext::kMaxNamePartLength)) {
-        if (c == '/' || c == '\\' || isControl(c)) c = '_';
-        // ".." never appears, so the name cannot climb out of its folder.
-        if (c == '.' && !out.empty() && out.back() == '.') c = '_';
-        out += c;
+    for (char c : text) {
+        const bool secondDot = c == '.' && !out.empty() && out.back() == '.';
+        if (c == '/' || c == '\\' || c == '%' || isControl(c) || secondDot) {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += escape;
+        } else {
+            out += c;
+        }
     }
-    return out.empty() ? reporttext::kUnknownNamePart : out;
+    if (out.size() <= reporttext::kMaxNamePartLength) return out;
+    // Too long for a name: a cut, then "%%" (which no escape gives) and the
+    // whole text's 64-bit FNV-1a hash, so long texts stay apart too.
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    char tail[19];
+    std::snprintf(tail, sizeof tail, "%%%%%016llx", static_cast<unsigned long long>(hash));
+    out.resize(reporttext::kMaxNamePartLength - (sizeof tail - 1));
+    return out + tail;
 }
 
 std::string consoleLines(std::string_view text) {

@@ -13,10 +13,11 @@ namespace veltrion {
 namespace reporttext {
 constexpr const char* kLineEnd = "\r\n";
 constexpr const char* kErrorPrefix = "**ERROR** ";
-// A camera's text longer than this is cut before it names a folder or file.
+// The longest name part a camera's text gives a folder or file.
 constexpr size_t kMaxNamePartLength = 64;
-// The name part of a camera that gives no usable serial number.
-constexpr const char* kUnknownNamePart = "unknown";
+// The name part of a camera that gives no serial number (no text's escapes
+// give "%u").
+constexpr const char* kUnknownNamePart = "%unknown";
 }  // namespace reporttext
 
 class ReportText {
@@ -52,9 +53,10 @@ std::string printableLine(std::string_view text);
 // one break), other control characters become '?'.
 std::string printableLines(std::string_view text);
 
-// A camera's text as part of a folder or file name: '/', '\\' and control
-// characters become '_', no two dots follow each other, at most 64 bytes;
-// "unknown" when nothing is left.
+// A camera's text as part of a folder or file name, one to one: '/', '\\',
+// '%', control characters and the second of two dots become "%XX"; a name
+// longer than 64 bytes is cut and ends in "%%" and a hash of the text;
+// "%unknown" for an empty text.
 std::string reportNamePart(std::string_view text);
 
 // Converts "\r\n" line ends to "\n", for a report text shown on the console.

@@ -176,6 +176,12 @@ bool Veltrion2CamMgr::programCalibrationParam(const CalibrationParams& params, c
 }
 
 bool Veltrion2CamMgr::getCalibrationParam(const std::string& devPath, CalibrationParams& params) {
+    bool written = false;
+    return readCalibrationParam(devPath, params, written) && written;
+}
+
+bool Veltrion2CamMgr::readCalibrationParam(const std::string& devPath, CalibrationParams& params, bool& written) {
+    written = false;
     std::vector<uint8_t> reply(kCalibrationSize, flashmap::kErasedByte);
     {
         DeviceSession session(*device_, devPath);
@@ -184,14 +190,26 @@ bool Veltrion2CamMgr::getCalibrationParam(const std::string& devPath, Calibratio
                          devPath.c_str());
             return false;
         }
-        if (!device_->sendUsbControlTransfer(vreq::kTypeIn, vreq::kQuery, 0, vreq::kQueryCalibration, reply.data(),
-                                             static_cast<uint16_t>(reply.size()))) {
-            logger_->log(kLogError, "Veltrion2CamMgr::getCalibrationParam failed - vendor command to read failed\n");
-            return false;
+        for (int retry = 0;; ++retry) {
+            if (device_->sendUsbControlTransfer(vreq::kTypeIn, vreq::kQuery, 0, vreq::kQueryCalibration,
+                                                reply.data(), static_cast<uint16_t>(reply.size())))
+                break;
+            if (retry >= flash::kMaxRetries) {
+                logger_->log(kLogError,
+                             "Veltrion2CamMgr::getCalibrationParam failed - vendor command to read failed\n");
+                return false;
+            }
+            logger_->log(kLogError, "Veltrion2CamMgr::getCalibrationParam failed on read. Retry %d now. Max retry %d\n",
+                         retry, flash::kMaxRetries);
+            if (!reopenForRetry()) {
+                logger_->log(kLogError, "Veltrion2CamMgr::getCalibrationParam unable to reopen device\n");
+                return false;
+            }
         }
     }
-    if (isErased(reply)) return false;  // never written: no message
+    if (isErased(reply)) return true;  // never written: no message
     params = *parseCalibration(reply);
+    written = true;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // region only when it differs, and one writer per component. Components are
 // written signature last, so a cut-short write never carries a valid signature.
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <vector>
@@ -331,9 +332,38 @@ bool Veltrion2CamMgr::programJsonFlash(const uint8_t* json, uint32_t length, con
         logger_->log(kLogError, "Veltrion2CamMgr::programJsonFlash failed - unable to delete JSON Section\n");
         return false;
     }
-    if (!programFlash(flashmap::kJsonAddress, record.data(), static_cast<uint32_t>(record.size()), true,
-                      useSyncStatus)) {
+    // The first page, which holds the record's tag and length, goes last: a
+    // record cut off half way is never one that looks whole.
+    const uint32_t firstPage = std::min<uint32_t>(static_cast<uint32_t>(record.size()), flashmap::kPageSize);
+    const uint32_t rest = static_cast<uint32_t>(record.size()) - firstPage;
+    if ((rest > 0 && !programFlash(flashmap::kJsonAddress + firstPage, record.data() + firstPage, rest, true,
+                                   useSyncStatus)) ||
+        !programFlash(flashmap::kJsonAddress, record.data(), firstPage, true, useSyncStatus)) {
         logger_->log(kLogError, "Veltrion2CamMgr::programJsonFlash failed - programFlash failed\n");
+        return false;
+    }
+    return true;
+}
+
+bool Veltrion2CamMgr::invalidateJsonRecord(const std::string& devPath) {
+    auto writeLock = lockCameraForWriting(devPath);
+    if (!writeLock) return false;
+    DeviceSession session(*device_, devPath);
+    if (!session.isOpen()) {
+        logger_->log(kLogError, "Veltrion2CamMgr::invalidateJsonRecord failed - unable to open dev %s\n",
+                     devPath.c_str());
+        return false;
+    }
+    if (!enterSPIMode()) {
+        logger_->log(kLogError, "Veltrion2CamMgr::invalidateJsonRecord failed - unable to switch to SPI mode\n");
+        return false;
+    }
+    // Programming only clears bits: zeros over the tag need no erase.
+    const std::array<uint8_t, 2> clearedTag{};
+    uint8_t useSyncStatus = 1;
+    if (!programFlash(flashmap::kJsonAddress, clearedTag.data(), static_cast<uint32_t>(clearedTag.size()), true,
+                      useSyncStatus)) {
+        logger_->log(kLogError, "Veltrion2CamMgr::invalidateJsonRecord failed - programFlash failed\n");
         return false;
     }
     return true;

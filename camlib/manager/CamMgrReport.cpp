@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "format/FlashRegionScan.h"
 #include "format/ReportText.h"
 #include "format/SelfTestBlock.h"
+#include "image/PendingOutputFile.h"
 #include "manager/DeviceSession.h"
 #include "manager/Veltrion2CamMgr.h"
 
@@ -40,6 +42,15 @@ bool sectionFails(Logger& logger, ReportText& text, std::string_view logLine, st
 }
 bool sectionFails(Logger& logger, ReportText& text, std::string_view line) {
     return sectionFails(logger, text, line, line);
+}
+
+// Writes a report folder's file whole under a new name and then gives it its
+// name: a link planted under that name is replaced, never written through.
+// 0, or the errno of the step that failed.
+int writeReportFile(const std::string& path, std::span<const uint8_t> bytes) {
+    images::PendingOutputFile file(path);
+    if (file.created() && file.write(bytes) && file.commit()) return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 // Builds a section in a text of its own and appends it, whole or partial, to
@@ -141,7 +152,7 @@ void appendBootImageLines(ReportText& text, std::span<const uint8_t> region, con
 bool Veltrion2CamMgr::createDir(const std::string& path) {
     if (::mkdir(path.c_str(), kDirectoryMode) == 0) return true;
     std::error_code error;
-    if (errno == EEXIST && std::filesystem::is_directory(path, error)) return true;
+    if (errno == EEXIST && std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) return true;
     logger_->log(kLogError, "createDir: CreateDirectory() failed\n");
     return false;
 }
@@ -288,9 +299,12 @@ bool Veltrion2CamMgr::createLUTReport(const std::string& devPath, const std::str
         text.linef("LUT Checksum:\t0x%x", static_cast<unsigned>(fletcher16(table.data(), table.size())));
 
         logger_->log(kLogInfo, "createLUTReport: writing lut to file...\n");
-        if (!openAndDumpFile(lutFile, table.data(), table.size(), false))
+        if (const int error = writeReportFile(lutFile, table)) {
+            reportFilesWritten_ = false;
+            logger_->log(kLogError, "createLUTReport: unable to write %s: %s\n", lutFile.c_str(), std::strerror(error));
             return sectionFails(logger_.get(), text, "createLUTReport: Failed to create LUT report file",
                                 "createLUTReport: Failed to create LUT report File");
+        }
         text.linef("LUT Data dumped to '%s'", lutFile.c_str());
         appendErasedPairLines(text, table, flashmap::kLutAddress);
 
@@ -423,6 +437,7 @@ bool Veltrion2CamMgr::createUSBBusAndPowerReport(const std::string& devPath, std
 }
 
 bool Veltrion2CamMgr::generateDeviceReport(bool withFPGA, const std::string& devPath, const std::string& reportDir) {
+    reportFilesWritten_ = true;
     ReportText report(kVideoModeLine);
     CameraInfo info;
     if (!getVeltrion2Info(info, devPath)) {
@@ -435,6 +450,7 @@ bool Veltrion2CamMgr::generateDeviceReport(bool withFPGA, const std::string& dev
     logger_->log(kLogInfo, "createDir: creating directory for device(%s)\n", serial.c_str());
     const std::string deviceDir = reportDir + kPathSeparator + "device (" + name + ")";
     if (!createDir(deviceDir)) {
+        reportFilesWritten_ = false;
         logger_->log(kLogError, "generatedevicereport: failed to create directory for device (%s)\n", serial.c_str());
         return false;
     }
@@ -500,8 +516,10 @@ bool Veltrion2CamMgr::generateDeviceReport(bool withFPGA, const std::string& dev
     if (stoppedAt) report.errorLine(std::string("report incomplete - ") + stoppedAt);
 
     const std::string& text = report.str();
-    if (!openAndDumpFile(reportFile, reinterpret_cast<const uint8_t*>(text.data()), text.size(), false)) {
-        logger_->log(kLogError, "failed to ceate file %s or failed to dump\n", reportFile.c_str());
+    if (const int error = writeReportFile(reportFile, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) {
+        reportFilesWritten_ = false;
+        logger_->log(kLogError, "failed to ceate file %s or failed to dump (%s)\n", reportFile.c_str(),
+                     std::strerror(error));
         return false;
     }
     if (stoppedAt) return false;

@@ -178,6 +178,20 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
     // every writer verifies by reading back.
     bool checksumUnsupported = false;
 
+    // Before the first write, the feature JSON record stops being the
+    // image's; the update's last step writes it. A cut anywhere in between
+    // (even when the camera's old record equals the image's) leaves a camera
+    // that the next update check finds unfinished.
+    bool recordInvalidated = false;
+    auto invalidateRecordOnce = [&] {
+        if (recordInvalidated) return true;
+        recordInvalidated = invalidateJsonRecord(devPath);
+        if (!recordInvalidated)
+            logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed to invalidate the JSON record\n");
+        return recordInvalidated;
+    };
+    if (checkBoot && !invalidateRecordOnce()) return false;
+
     if (checkBoot) {
         logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - checking bootloader & backup fx3 if update is needed\n");
         beginProgressStep("FX3B");
@@ -284,6 +298,7 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
         const auto match = std::find(package.serialNumbers.begin(), package.serialNumbers.end(), info.serialNumber);
         const char* serial = info.serialNumber.c_str();
         if (match != package.serialNumbers.end()) {
+            if (!invalidateRecordOnce()) return false;
             const size_t index = static_cast<size_t>(match - package.serialNumbers.begin());
             logger_->log(kLogInfo, "Veltrion2CamMgr::updateCameraFirmware - found: mathcing serial %s - updating LUT, alignment data\n",
                          serial);
@@ -304,6 +319,15 @@ bool Veltrion2CamMgr::updateCameraFirmware(const uint8_t* image, size_t length, 
         }
     }
 
+    // The new feature layout's factory defaults, then its JSON record, end
+    // the update: a cut anywhere before leaves a record that is not the
+    // image's, so the next update finishes the job, defaults included, and
+    // a completed update is never redone over values set after it.
+    if (updated && featureDefaultsInUpdate_ &&
+        !programDefaultFeatureValues(std::string(package.json.begin(), package.json.end()), devPath)) {
+        logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed to program default feature values\n");
+        return false;
+    }
     if (updated && !programJsonFlash(package.json.data(), static_cast<uint32_t>(package.json.size()), devPath)) {
         logger_->log(kLogError, "Veltrion2CamMgr::updateCameraFirmware - failed program JSON\n");
         return false;

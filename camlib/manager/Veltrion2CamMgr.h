@@ -171,6 +171,9 @@ public:
     bool programISPFlash(bool verify, const uint8_t* data, uint32_t length, uint32_t address,
                          const std::string& devPath);
     bool programJsonFlash(const uint8_t* json, uint32_t length, const std::string& devPath);
+    // Clears the feature JSON record's tag (a program, no erase), so the
+    // record is no image's until programJsonFlash writes it again.
+    bool invalidateJsonRecord(const std::string& devPath);
     // Writes the lookup table (98304 bytes) at its place; without one, the
     // table already in the manager's lookup-table buffer.
     bool programLUTs(const uint8_t* lut, const std::string& devPath);
@@ -216,6 +219,10 @@ public:
     bool programCalibrationParam(const CalibrationParams& params, const std::string& devPath);
     // Fails without a message when the parameters were never written.
     bool getCalibrationParam(const std::string& devPath, CalibrationParams& params);
+    // The same read, retried as flash reads are; false only when the camera
+    // could not be read. written tells whether the parameters were ever
+    // written (params is left alone when not).
+    bool readCalibrationParam(const std::string& devPath, CalibrationParams& params, bool& written);
     // One request reads at most a flash page's worth, as the UVC channel carries no more.
     static constexpr uint32_t kMaxEepromReadLength = flashmap::kPageSize;
     bool getEEPROMValue(const std::string& devPath, uint16_t address, std::span<uint8_t> destination);
@@ -243,6 +250,10 @@ public:
     bool getValuesFromFeatureIDs(const std::string& devPath, std::vector<FeatureValueRequest>& requests);
 
     // ---- firmware update (CamMgrUpdate.cpp) ----
+    // An update that wrote anything ends with the image's feature defaults
+    // and then its feature JSON record. A caller that programs the defaults
+    // after every update of its own (the desktop program) turns that off.
+    void setFeatureDefaultsInUpdate(bool on) { featureDefaultsInUpdate_ = on; }
     // From an image file (a single image or a unified package); ids of 0 mean
     // the camera's own.
     bool updateCameraFirmware(bool force, bool& updated, uint16_t vendorId, uint16_t productId,
@@ -310,6 +321,10 @@ public:
     // what was gathered and says where it stopped, and the result is false.
     // The flash reads leave the camera in SPI mode.
     bool generateDeviceReport(bool withFPGA, const std::string& devPath, const std::string& reportDir);
+    // After generateDeviceReport: false when its folder, its report file or
+    // its lookup-table dump could not be completely written (each named in
+    // a log line), whatever the camera answered.
+    bool reportFilesWritten() const { return reportFilesWritten_; }
     // The self-test status text and the three ISP information texts.
     bool GenerateBISTReport(const std::string& devPath, std::string& statusText, std::string& ispText);
     void dumpBISTInfo(const std::string& devPath);
@@ -322,7 +337,8 @@ public:
     bool createEnabledFeaturesReport(const std::string& devPath, std::string& section);
     bool createDeviceDescriptorsReport(const std::string& devPath, std::string& section);
     bool createUSBBusAndPowerReport(const std::string& devPath, std::string& section);
-    // Creates one directory; one that exists already counts as created.
+    // Creates one directory; one that exists already counts as created, but
+    // not a link to one: what is written below it must stay below it.
     bool createDir(const std::string& path);
 
 private:
@@ -376,6 +392,8 @@ private:
     void writeSectorBack(uint32_t base, const std::vector<uint8_t>& saved, const std::string& devPath);
     FlashProgress flashProgress_;
     std::chrono::milliseconds retryPause_ = flash::kRetryPause;
+    bool featureDefaultsInUpdate_ = true;
+    bool reportFilesWritten_ = true;
     flash::BusyTimeEstimate pageBusyTime_;
     flash::BusyTimeEstimate erase4kBusyTime_;
     flash::BusyTimeEstimate erase32kBusyTime_;

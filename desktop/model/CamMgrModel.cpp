@@ -32,6 +32,10 @@ CamMgrModel::CamMgrModel()
       xuManager_(std::make_unique<UVCExtensionUnitManager>(createVideoPort(), AcceptedProducts::Desktop)) {
     uvcManager_->setProgressCallback(this);
     usbManager_->setProgressCallback(this);
+    // The update job programs the feature defaults itself after every update
+    // (its own exit code when they fail).
+    uvcManager_->setFeatureDefaultsInUpdate(false);
+    usbManager_->setFeatureDefaultsInUpdate(false);
 }
 
 CamMgrModel::~CamMgrModel() = default;

@@ -122,6 +122,20 @@ TEST_F(ConfigActions, WrittenCalibrationReadsBack) {
     expected[14] = "overlapy 1: 0";
     expected[15] = "cylinderR 0: 1222.250";
     EXPECT_EQ(splitLines(after.out), expected);
+
+    // A failed read of the existing values is retried; one that keeps failing
+    // writes nothing (no zeros over the values the file does not name).
+    ASSERT_EQ(bus.sim({"fault", "cam0", "fail-next", "fe:1"}).status, 0);
+    const RunResult retried = bus.tool({"--write-calib", "0", writeArgFile("overlapx 0: 78\n")});
+    EXPECT_EQ(retried.status, 0) << retried.out;
+    expected[11] = "overlapx 0: 78";
+    EXPECT_EQ(splitLines(bus.tool({"--read-calib", "0"}).out), expected);
+    const std::string flash = readFile(bus.busDir() + "/cam0/flash.bin");
+    ASSERT_EQ(bus.sim({"fault", "cam0", "fail-next", "fe:3"}).status, 0);
+    const RunResult unread = bus.tool({"--write-calib", "0", writeArgFile("overlapx 0: 79\n")});
+    EXPECT_EQ(unread.status, kFailure) << unread.out;
+    EXPECT_TRUE(unread.says("unable to read the existing calib params of cam 0, nothing written\n")) << unread.out;
+    EXPECT_TRUE(readFile(bus.busDir() + "/cam0/flash.bin") == flash);
 }
 
 // A single camera without parameters fails quietly; "all" names the cameras
@@ -268,3 +282,51 @@ TEST_F(ConfigActions, UpdateCarriesTheImagesJsonAndWritesTheDefaultsOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// What an update decides in a camera's flash: everything but the
+// configuration block (serial number, factory data), plus the feature area
+// inside that block.
+std::string updatedFlash(const SimulatedBus& bus, const std::string& camera) {
+    constexpr size_t kConfigStart = 0x80000, kConfigEnd = 0x90000, kFeatures = 0x81000, kFeatureLength = 256;
+    const std::string flash = readFile(bus.busDir() + "/" + camera + "/flash.bin");
+    if (flash.size() < kConfigEnd) return {};
+    return flash.substr(0, kConfigStart) + flash.substr(kFeatures, kFeatureLength) + flash.substr(kConfigEnd);
+}
+
+}  // namespace
+
+// An update cut short before its feature defaults is finished by the next
+// plain update; bulk updates leave the flash a single update leaves; a value
+// set after a completed update is never overwritten.
+TEST_F(ConfigActions, FeatureDefaultsConvergeAfterACutAndInBulk) {
+    for (const char* name : {"cam0", "cam1", "cam2"}) add(name, "0003", std::string("00000000000") + name[3]);
+    const std::string image = buildImage("C0.2.0.0", sampleJson("V3G"));
+    ASSERT_EQ(bus.tool({"-p", "1", image}).status, 0);
+    const std::string clean = updatedFlash(bus, "cam1");
+    ASSERT_FALSE(clean.empty());
+
+    ASSERT_EQ(bus.sim({"fault", "cam0", "fail-next", "c9:3"}).status, 0);
+    const RunResult cut = bus.tool({"-p", "0", image});
+    EXPECT_EQ(cut.status, kFailure) << cut.out;
+    EXPECT_TRUE(cut.says("failed to program default feature values\n")) << cut.out;
+    ASSERT_EQ(bus.tool({"--reboot", "0"}).status, 0);
+    const RunResult finished = bus.tool({"-p", "0", image});
+    EXPECT_EQ(finished.status, 0) << finished.out;
+    EXPECT_TRUE(finished.says("Update Successful")) << finished.out;
+    EXPECT_TRUE(updatedFlash(bus, "cam0") == clean);
+
+    ASSERT_EQ(bus.tool({"-p", "all", "--jobs", "2", image}).status, 0);
+    add("cam3", "0003", "000000000003");
+    ASSERT_EQ(bus.tool({"-p", "all", image}).status, 0);
+    for (const char* name : {"cam2", "cam3"}) EXPECT_TRUE(updatedFlash(bus, name) == clean) << name;
+
+    // The LED blink value, set by a user after the completed update, stays.
+    ASSERT_EQ(bus.tool({"--reboot", "0"}).status, 0);
+    ASSERT_EQ(bus.tool({"-w", "0", "0x81001", "0x00"}).status, 0);
+    const RunResult again = bus.tool({"-p", "0", image});
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_FALSE(again.says("Update Successful")) << again.out;
+    EXPECT_EQ(readFile(bus.busDir() + "/cam0/flash.bin")[0x81001], '\0');
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "ConsoleHarness.h"
@@ -79,3 +80,45 @@ TEST_F(ReportActions, SelfTestInformationOfOneCameraOrAll) {
 }
 
 }  // namespace
+
+// Links planted in the report folder are replaced, never followed; a report
+// that cannot be written whole fails the run with a line naming the file.
+TEST_F(ReportActions, ReportWritesOnlyInsideItsFolderAndFailsWhenNotWritten) {
+    namespace fs = std::filesystem;
+    const fs::path work(bus.workDir());
+    const fs::path outside = work / "outside.txt";
+    { std::ofstream(outside) << "keep"; }
+    const fs::path report = reportFile(kSerial0);
+    const fs::path lut = report.parent_path() / ("LUT(" + kSerial0 + ").bin");
+    fs::create_directories(report.parent_path());
+    fs::create_symlink(outside, report);
+    fs::create_symlink("/dev/full", lut);
+    const RunResult linked = bus.tool({"-z", "0"});
+    EXPECT_EQ(linked.status, 0) << linked.out;
+    EXPECT_EQ(readFile(outside.string()), "keep");
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(report)));
+    EXPECT_NE(readFile(report.string()).find("SerialNumber\t\t= " + kSerial0), std::string::npos);
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(lut)));
+    EXPECT_EQ(fs::file_size(lut), 98304u);
+
+    // A name that cannot take the file: nothing pretends the report is there.
+    fs::remove(lut);
+    fs::create_directory(lut);
+    const RunResult noLut = bus.tool({"-z", "0"});
+    EXPECT_EQ(noLut.status, kFailure) << noLut.out;
+    const std::string folder = "report/device (" + kSerial0 + ")/";
+    EXPECT_TRUE(noLut.says("createLUTReport: unable to write " + folder + "LUT(" + kSerial0 + ").bin: "))
+        << noLut.out;
+    fs::remove(report);
+    fs::create_directory(report);
+    const RunResult noReport = bus.tool({"-z", "0"});
+    EXPECT_EQ(noReport.status, kFailure) << noReport.out;
+    EXPECT_TRUE(noReport.says("failed to ceate file " + folder + "reportFile(" + kSerial0 + ").txt")) << noReport.out;
+
+    // A camera folder that is a link leads nowhere outside.
+    const fs::path elsewhere = work / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_symlink(elsewhere, reportFile(kSerial1).parent_path());
+    EXPECT_EQ(bus.tool({"-z", "1"}).status, kFailure);
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+}

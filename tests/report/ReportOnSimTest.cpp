@@ -359,7 +359,7 @@ TEST_F(ReportOnSim, DamagedLengthFieldIsNeverUsedAsAReadLength) {
 
 TEST_F(ReportOnSim, HostileSerialNumbersNameSafeFolders) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"../x", ".__x"}, {"..", "._"}, {"a/b\x01\x1b[2J", "a_b__[2J"}, {"", "unknown"}};
+        {"../x", ".%2E%2Fx"}, {"..", ".%2E"}, {"a/b\x01\x1b[2J", "a%2Fb%01%1B[2J"}, {"a_b", "a_b"}, {"", "%unknown"}};
     for (const auto& [serial, name] : cases) {
         SCOPED_TRACE(name);
         bus_->set(kCamera, "serial-answer", serial);

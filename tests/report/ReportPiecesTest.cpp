@@ -124,11 +124,19 @@ TEST(ReportText, CameraTextsCannotForgeLinesOrClimbOutOfTheFolder) {
     EXPECT_EQ(printableLines("one\ntwo\r\nthree\rfour\x02"), "one\r\ntwo\r\nthree\r\nfour?");
 
     EXPECT_EQ(reportNamePart("A1B2C3D4E5F6"), "A1B2C3D4E5F6");
-    EXPECT_EQ(reportNamePart("../x"), ".__x");
-    EXPECT_EQ(reportNamePart(".."), "._");
-    EXPECT_EQ(reportNamePart("a/b\\c\x01\n"), "a_b_c__");
-    EXPECT_EQ(reportNamePart(""), "unknown");
-    EXPECT_EQ(reportNamePart(std::string(300, 'S')), std::string(reporttext::kMaxNamePartLength, 'S'));
+    EXPECT_EQ(reportNamePart("../x"), ".%2E%2Fx");
+    EXPECT_EQ(reportNamePart(".."), ".%2E");
+    EXPECT_EQ(reportNamePart("a/b\\c\x01\n%"), "a%2Fb%5Cc%01%0A%25");
+    EXPECT_EQ(reportNamePart(""), "%unknown");
+    // One to one: texts that an earlier cleaning merged stay apart.
+    EXPECT_NE(reportNamePart("a/b"), reportNamePart("a_b"));
+    EXPECT_NE(reportNamePart("a%2Fb"), reportNamePart("a/b"));
+    EXPECT_NE(reportNamePart("unknown"), reportNamePart(""));
+    const std::string longText(300, 'S');
+    const std::string longName = reportNamePart(longText);
+    EXPECT_EQ(longName.size(), reporttext::kMaxNamePartLength);
+    EXPECT_EQ(longName.rfind(std::string(46, 'S') + "%%", 0), 0u) << longName;
+    EXPECT_NE(reportNamePart(longText + "T"), longName);
 
     EXPECT_EQ(consoleLines("a\r\nb\rc\r\n"), "a\nb\rc\n");
 }
