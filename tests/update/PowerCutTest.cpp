@@ -57,17 +57,20 @@ private:
     std::function<void(const std::string&)> watch_;
 };
 
-// The order in which a forced update writes: each firmware component in two
-// programming runs (all but its signature, then its first page), the JSON
-// record in one.
+// The order in which a forced update writes, after clearing the JSON
+// record's tag (one page, no erase): each firmware component in two
+// programming runs (all but its signature, then its first page), the feature
+// defaults in one (their 4 KiB erase is not a sector run), the JSON record in
+// two (all but its first page, then that page).
 struct WriteRun {
     const char* component;
     int programRuns;
+    bool eraseRun = true;
 };
 constexpr WriteRun kNewerWrites[] = {{"backup-fx3", 2}, {"bootloader", 2}, {"fpga", 2}, {"fx3", 2},
-                                     {"audio", 2},      {"isp", 2},        {"json", 1}};
+                                     {"audio", 2},      {"isp", 2},        {"defaults", 1, false}, {"json", 2}};
 // With the factory's versions the boot components are found up to date.
-constexpr WriteRun kSameWrites[] = {{"fpga", 2}, {"fx3", 2}, {"audio", 2}, {"isp", 2}, {"json", 1}};
+constexpr WriteRun kSameWrites[] = {{"fpga", 2}, {"fx3", 2}, {"audio", 2}, {"isp", 2}, {"defaults", 1, false}, {"json", 2}};
 
 // Runs a forced update on a probe camera and turns the counters seen at the
 // start of each programming and erase run into cut points: the first, a
@@ -105,7 +108,8 @@ std::vector<CutPoint> cutPointsFor(const std::string& imageName) {
     std::vector<CutPoint> cuts;
     const auto& writes = imageName == "same" ? std::vector<WriteRun>(std::begin(kSameWrites), std::end(kSameWrites))
                                              : std::vector<WriteRun>(std::begin(kNewerWrites), std::end(kNewerWrites));
-    size_t run = 0;
+    size_t run = 1;  // the JSON record's tag
+    size_t eraseRun = 0;
     for (size_t w = 0; w < writes.size(); ++w) {
         const uint64_t first = programStarts.at(run);
         run += static_cast<size_t>(writes[w].programRuns);
@@ -117,11 +121,13 @@ std::vector<CutPoint> cutPointsFor(const std::string& imageName) {
                                           {"signature page", end}})
             cuts.push_back({imageName, name + " " + place, CutKind::AfterPages, static_cast<uint32_t>(page)});
         // Erase runs belong to the writes in the same order.
-        const uint64_t eraseFirst = eraseStarts.at(w);
+        if (!writes[w].eraseRun) continue;
+        const size_t e = eraseRun++;
+        const uint64_t eraseFirst = eraseStarts.at(e);
         cuts.push_back({imageName, name + " first erase", CutKind::DuringErase, static_cast<uint32_t>(eraseFirst + 1)});
-        if (eraseCounts.at(w) > 1)
+        if (eraseCounts.at(e) > 1)
             cuts.push_back({imageName, name + " last erase", CutKind::DuringErase,
-                            static_cast<uint32_t>(eraseFirst + eraseCounts[w])});
+                            static_cast<uint32_t>(eraseFirst + eraseCounts[e])});
     }
     return cuts;
 }
