@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                                double(stats["sectors-erased-4k"]) * model.erase4kUs +
                                double(stats["sectors-erased-32k"]) * model.erase32kUs +
                                double(stats["sectors-erased-64k"]) * model.erase64kUs +
-                               double(neededTransfers) * model.transferLatencyUs;
+                               double(neededTransfers) * model.transferLatencyUs + double(stats["checksum-us"]);
         std::printf("model floor %.1f s (%llu transfers needed); wall time / floor = %.3f\n", floorUs / 1e6,
                     static_cast<unsigned long long>(neededTransfers), seconds / (floorUs / 1e6));
         status = ok ? 0 : 1;

@@ -8,6 +8,7 @@
 #include "Camera.h"
 #include "CameraFolder.h"
 #include "CameraName.h"
+#include "LookupTable.h"
 #include "Factory.h"
 #include "FactoryData.h"
 #include "HotplugEvents.h"
@@ -127,9 +128,20 @@ std::vector<CameraListing> Bus::list() const {
     return cameras;
 }
 
+// The setting that rewrites the lookup table in flash rather than the state.
+constexpr const char* kLutSetting = "lut";
+
 void Bus::set(const std::string& name, const std::string& key, const std::string& value) {
     CameraState probe;
     applySetting(probe, key, value);  // reject bad input before touching the camera
+    if (key == kLutSetting) {
+        // As a programmer clip on the chip would: the unit's table, or erased.
+        const auto cam = camera(name);
+        const std::vector<uint8_t> region =
+            value == "factory" ? lookupTableRegion(cam->snapshot().identity.serial) : erasedLookupTableRegion();
+        cam->writeFlashDirect(veltrion::flashmap::kLutAddress, region);
+        return;
+    }
     camera(name)->update([&](CameraState& state) { applySetting(state, key, value); });
 }
 
@@ -152,6 +164,7 @@ std::map<std::string, uint64_t> Bus::stats(const std::string& name) const {
         {"status-polls", counters.statusPolls},
         {"xu-calls", counters.xuCalls},
         {"control-writes", counters.controlWrites},
+        {"checksum-us", counters.checksumUs},
     };
     for (size_t request = 0; request < counters.transfers.size(); ++request)
         if (counters.transfers[request] != 0) out[transferKey(request)] = counters.transfers[request];

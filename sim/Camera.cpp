@@ -28,19 +28,69 @@ constexpr uint8_t kTypeStandard = 0x00;
 
 Camera::Camera(std::filesystem::path folder)
     : folder_(std::move(folder)),
-      state_(folder_.load(&stamp_)),
+      stateLock_(folder_.stateLockFile()),
+      videoLock_(folder_.videoLockFile()),
+      state_(folder_.load()),
       flashFile_(folder_.flashFile(), veltrion::flashmap::kFlashSize),
       flash_(flashFile_.bytes()),
-      savedCounters_(state_.counters) {}
+      liveFile_(folder_.liveFile(), sizeof(LiveState), MappedFile::Open::CreateZeroed),
+      live_(reinterpret_cast<LiveState*>(liveFile_.bytes().data())) {
+    const std::lock_guard processes(stateLock_);
+    if (live_->magic != LiveState::kMagic) initLiveLocked();
+}
+
+void Camera::initLiveLocked() {
+    // The first process to run the camera (or a bus made before the block
+    // existed): what camera.json counted carries over.
+    *live_ = LiveState{};
+    state_ = folder_.load();
+    live_->revision = state_.revision;
+    live_->counters = state_.counters;
+    live_->registers.powerOn();
+    live_->magic = LiveState::kMagic;
+}
+
+Camera::Request::Request(Camera& camera)
+    : camera_(camera), threads_(camera.mutex_), processes_(camera.stateLock_) {
+    camera_.syncLocked();
+    before_ = camera_.state_;
+}
+
+Camera::Request::~Request() {
+    try {
+        camera_.commitLocked(before_);
+    } catch (const SimError&) {
+        // camera.json could not be written; the next change saves again.
+    }
+}
+
+void Camera::syncLocked() {
+    if (live_->revision != state_.revision && !live_->removed) {
+        try {
+            state_ = folder_.load();
+        } catch (const SimError&) {
+            // The folder is going away under a remove; keep what we have.
+        }
+    }
+    state_.counters = live_->counters;
+}
+
+void Camera::commitLocked(const CameraState& before) {
+    live_->counters = state_.counters;
+    if (sameExceptCounters(before, state_) || live_->removed) return;
+    state_.revision = std::max(live_->revision, state_.revision) + 1;
+    folder_.write(state_);
+    live_->revision = state_.revision;
+}
 
 bool Camera::presentLocked() const {
-    return !detached_ && !state_.bus.powerLost && wallClockMs() >= state_.bus.absentUntilMs;
+    return !live_->removed && !state_.bus.powerLost && wallClockMs() >= state_.bus.absentUntilMs;
 }
 
 BusView Camera::busViewLocked() const {
     BusView view;
     view.present = presentLocked();
-    view.attached = !detached_ && !state_.bus.powerLost;
+    view.attached = !live_->removed && !state_.bus.powerLost;
     view.arrivalMs = state_.bus.absentUntilMs;
     view.bootLoader = state_.running.mode == RunMode::BootLoader;
     if (view.bootLoader) {
@@ -56,78 +106,34 @@ BusView Camera::busViewLocked() const {
     return view;
 }
 
-void Camera::refreshLocked() {
-    if (detached_ || openHandles_ > 0) return;
-    FileStamp stamp;
-    CameraState stored;
-    try {
-        stored = folder_.load(&stamp);
-    } catch (const SimError&) {
-        // Keep what we have; the file may be mid-replacement by a broken writer.
-        return;
-    }
-    if (stored.revision == state_.revision) {
-        stamp_ = stamp;
-        return;
-    }
-    adoptLocked(std::move(stored), stamp);
-}
-
-void Camera::adoptLocked(CameraState stored, const FileStamp& stamp) {
-    // Another process reset, replugged or cut the camera: what this process
-    // had open belongs to an enumeration that has ended.
-    if (!(stored.bus == state_.bus)) {
-        ++enumeration_;
-        latch_ = {};
-    }
-    // Keep what this process counted and has not saved yet.
-    const Counters storedCounters = stored.counters;
-    addCounted(stored.counters, state_.counters, savedCounters_);
-    state_ = std::move(stored);
-    savedCounters_ = storedCounters;
-    stamp_ = stamp;
-}
-
 BusView Camera::busView() {
-    std::lock_guard lock(mutex_);
-    refreshLocked();
+    const Request request(*this);
     return busViewLocked();
 }
 
 uint64_t Camera::enumeration() const {
     std::lock_guard lock(mutex_);
-    return enumeration_;
+    return live_->enumeration;
 }
 
 bool Camera::detached() const {
+    // The flag lives in the shared block: one plain read is enough to tell.
     std::lock_guard lock(mutex_);
-    return detached_;
+    return live_->removed;
 }
 
 int Camera::openHandle(uint16_t vendorId, uint16_t productId, uint64_t& enumeration) {
-    std::lock_guard lock(mutex_);
-    refreshLocked();
+    const Request request(*this);
     const BusView view = busViewLocked();
     if (!view.present || view.vendorId != vendorId || view.productId != productId)
         return veltrion::kUsbErrorNoDevice;
-    ++openHandles_;
-    enumeration = enumeration_;
+    enumeration = live_->enumeration;
     return 0;
 }
 
-void Camera::closeHandle() {
-    std::lock_guard lock(mutex_);
-    if (openHandles_ > 0) --openHandles_;
-    try {
-        saveLocked();
-    } catch (const SimError&) {
-        // A handle close has nobody to report to; the next save tries again.
-    }
-}
-
 int Camera::transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data) {
-    std::lock_guard lock(mutex_);
-    if (enumeration != enumeration_ || !presentLocked()) return veltrion::kUsbErrorNoDevice;
+    const Request request(*this);
+    if (enumeration != live_->enumeration || !presentLocked()) return veltrion::kUsbErrorNoDevice;
     return transferLocked(setup, data);
 }
 
@@ -169,7 +175,7 @@ int Camera::dispatch(const SetupPacket& setup, uint8_t* data) {
         if (state_.running.mode == RunMode::BootLoader) return handleBootLoader(setup, data);
         return handleVendor(setup, data);
     } catch (const SimError&) {
-        // camera.json could not be written at a reset or power loss.
+        // The hot-plug log could not be written at a reset or power loss.
         return veltrion::kUsbErrorIo;
     }
 }
@@ -227,6 +233,7 @@ bool Camera::isV3Group() const {
 void Camera::bootLocked() {
     state_.running = bootFromFlash(flash_.all());
     state_.run.spiMode = false;
+    live_->registers.powerOn();
     // The FX3 firmware carries the USB descriptors: a camera that boots the
     // firmware of another identity of its line (with or without audio)
     // enumerates with that identity's product id.
@@ -242,8 +249,9 @@ void Camera::bootLocked() {
 }
 
 void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
-    ++enumeration_;
-    latch_ = {};
+    ++live_->enumeration;
+    live_->latch = {};
+    live_->ram.loaded = false;
     state_.run.streaming = false;  // the host's stream ends with the device
     const int64_t now = wallClockMs();
     state_.bus.absentUntilMs = now + reenumerationMs;
@@ -259,33 +267,24 @@ void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
                                          state_.bus.absentUntilMs));
 }
 
-void Camera::saveLocked() {
-    if (detached_) return;
-    stamp_ = folder_.save(state_);
-    savedCounters_ = state_.counters;
-    lastSave_ = SteadyClock::now();
-}
-
 void Camera::powerCycle() {
-    std::lock_guard lock(mutex_);
-    if (detached_) throw SimError("camera '" + name() + "' was removed");
-    refreshLocked();
+    const Request request(*this);
+    if (live_->removed) throw SimError("camera '" + name() + "' was removed");
     const BusView before = busViewLocked();
     ++state_.counters.powerCycles;
     state_.bus.powerLost = false;
     state_.run.led = false;
-    busyUntil_ = {};
+    live_->busyUntil = {};
     bootLocked();
     leaveBusLocked(before, state_.timing.reenumerationMs);
-    saveLocked();
 }
 
 void Camera::detach() {
-    std::lock_guard lock(mutex_);
-    if (detached_) return;
+    const Request request(*this);
+    if (live_->removed) return;
     const BusView before = busViewLocked();
-    detached_ = true;
-    ++enumeration_;
+    live_->removed = true;
+    ++live_->enumeration;
     if (before.attached)
         appendBusEvent(folder_.path().parent_path(),
                        nodeEvent(veltrion::HotplugEvent::Kind::Removal, name(), before,
@@ -293,21 +292,22 @@ void Camera::detach() {
 }
 
 void Camera::update(const std::function<void(CameraState&)>& change) {
-    std::lock_guard lock(mutex_);
-    if (detached_) throw SimError("camera '" + name() + "' was removed");
-    refreshLocked();
+    const Request request(*this);
+    if (live_->removed) throw SimError("camera '" + name() + "' was removed");
+    const CameraState before = state_;
     change(state_);
-    saveLocked();
+    // Saved now, so a failure reaches the caller (the request's own save at
+    // its end then finds nothing new).
+    commitLocked(before);
 }
 
 CameraState Camera::snapshot() {
-    std::lock_guard lock(mutex_);
-    refreshLocked();
+    const Request request(*this);
     return state_;
 }
 
 void Camera::writeFlashDirect(uint32_t address, std::span<const uint8_t> bytes) {
-    std::lock_guard lock(mutex_);
+    const Request request(*this);
     auto flash = flashFile_.bytes();
     if (address > flash.size() || bytes.size() > flash.size() - address)
         throw SimError("flash range outside the chip");
@@ -322,11 +322,11 @@ std::vector<uint8_t> Camera::readFlashDirect(uint32_t address, uint32_t length) 
 }
 
 void Camera::waitWhileBusy() {
-    if (SteadyClock::now() < busyUntil_) std::this_thread::sleep_until(busyUntil_);
+    if (SteadyClock::now() < live_->busyUntil) std::this_thread::sleep_until(live_->busyUntil);
 }
 
 void Camera::startBusy(uint32_t microseconds) {
-    busyUntil_ = SteadyClock::now() + std::chrono::microseconds(microseconds);
+    live_->busyUntil = SteadyClock::now() + std::chrono::microseconds(microseconds);
 }
 
 }  // namespace camsim

@@ -3,6 +3,10 @@
 // One simulated camera: its USB controller answering control transfers, its
 // flash and its persisted state. One object per camera folder and process
 // (see Registry); every handle and bus operation of the process shares it.
+// Every process on the bus sees one device: each request runs under the
+// camera's state lock (threads and processes alike), starts from what any
+// process left (camera.json and the shared LiveState block) and leaves what
+// it changed there before the lock is released.
 
 #include <array>
 #include <chrono>
@@ -18,9 +22,10 @@
 #include "BusView.h"
 #include "CameraFolder.h"
 #include "CameraState.h"
+#include "FileLock.h"
+#include "LiveState.h"
 #include "MappedFile.h"
 #include "NorFlash.h"
-#include "RegisterFile.h"
 #include "device/uvc/VideoPort.h"
 
 namespace camsim {
@@ -49,30 +54,24 @@ public:
     // then is dead.
     uint64_t enumeration() const;
 
-    // Opens a handle when the camera is on the bus with this identity; a
-    // first handle picks up changes other processes saved. Returns 0 and the
-    // enumeration the handle belongs to, or a negative veltrion::UsbError.
+    // Opens a handle when the camera is on the bus with this identity.
+    // Returns 0 and the enumeration the handle belongs to, or a negative
+    // veltrion::UsbError.
     int openHandle(uint16_t vendorId, uint16_t productId, uint64_t& enumeration);
-    // Every close saves, so the next process sees this one's work.
-    void closeHandle();
 
     // One control transfer from a handle opened in the given enumeration.
     // Returns the bytes transferred or a negative veltrion::UsbError.
     int transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* data);
 
     // The camera's video function (its UVC capture node). A source opened
-    // on it is bound to the enumeration it was opened in. Unlike a vendor
-    // handle, an open source does not keep the camera from picking up what
-    // other processes save; what the video function changes is saved at once
-    // when it is run state, settings or faults, and counters are saved at
-    // the latest on close (see settleVideoCallLocked).
+    // on it is bound to the enumeration it was opened in. Its calls are
+    // served one at a time per camera, across processes, as the video driver
+    // serialises them per device: a stalled call holds up the next one.
     // openVideoSource returns 0 or -ENODEV when no camera with this identity
     // runs on the bus (the serial as the capture node shows it).
     int openVideoSource(uint16_t vendorId, uint16_t productId, const std::string& serial, uint64_t& enumeration);
     // True once the enumeration has ended or the camera's folder is gone.
     bool videoSourceGone(uint64_t enumeration);
-    // Saves what the video function counted and not yet saved.
-    void closeVideoSource();
 
     // Each returns 0 or a negative errno, as uvcvideo's ioctls do: -ENODEV
     // once the camera has left the bus (or runs as its boot loader), -ENOENT
@@ -96,7 +95,8 @@ public:
     void detach();
     bool detached() const;
 
-    // Changes the state under the camera's lock and saves it.
+    // Changes the state under the camera's lock and saves it (counters go
+    // into the shared block).
     void update(const std::function<void(CameraState&)>& change);
     CameraState snapshot();
 
@@ -107,6 +107,37 @@ public:
 
 private:
     using SteadyClock = std::chrono::steady_clock;
+
+    // The camera held for one request: this process's other threads and
+    // every other process wait. It starts from what other processes left and
+    // saves what the request changed (camera.json for state, the shared block
+    // for counters) when it ends.
+    class Request {
+    public:
+        explicit Request(Camera& camera);
+        ~Request();
+        Request(const Request&) = delete;
+        Request& operator=(const Request&) = delete;
+
+    private:
+        Camera& camera_;
+        std::lock_guard<std::mutex> threads_;
+        std::lock_guard<LockFile> processes_;
+        CameraState before_;
+    };
+    // The video function held for one call, across threads and processes.
+    struct VideoCall {
+        explicit VideoCall(Camera& camera) : threads(camera.videoMutex_), processes(camera.videoLock_) {}
+        std::lock_guard<std::mutex> threads;
+        std::lock_guard<LockFile> processes;
+    };
+
+    // Picks up what another process saved; the state lock is held.
+    void syncLocked();
+    // Leaves what the request changed for the next one; the lock is held.
+    void commitLocked(const CameraState& before);
+    // Sets up a block no process has used yet; the lock is held.
+    void initLiveLocked();
 
     // One transfer with its latency, counters and faults; the lock is held.
     int transferLocked(const SetupPacket& setup, uint8_t* data);
@@ -180,16 +211,9 @@ private:
 
     // True when the video function of this enumeration is there to answer.
     bool videoFunctionLocked(uint64_t enumeration) const;
-    // Picks up what another process saved, when the file changed since.
-    void syncVideoLocked();
-    // Saves after a video-function call: at once when anything but the
-    // counters changed, else when counters waited long enough.
-    void settleVideoCallLocked(const CameraState& before);
 
     bool presentLocked() const;
     BusView busViewLocked() const;
-    void refreshLocked();
-    void adoptLocked(CameraState stored, const FileStamp& stamp);
     void bootLocked();
     // Leaves the bus for re-enumeration, or for good after a power loss; the
     // view is the camera's before it changed (for the bus's event log).
@@ -197,51 +221,21 @@ private:
     void saveLocked();
 
     CameraFolder folder_;
-    // camera.json as last read or written (before state_, which is loaded
-    // with it).
-    FileStamp stamp_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // before stateLock_
+    LockFile stateLock_;
+    std::mutex videoMutex_;  // before videoLock_, both before mutex_
+    LockFile videoLock_;
+    // camera.json as this process last read or wrote it; its counters are
+    // the shared block's while a request runs.
     CameraState state_;
     MappedFile flashFile_;
     NorFlash flash_;
-    uint64_t enumeration_ = 0;
-    int openHandles_ = 0;
-    bool detached_ = false;
-    SteadyClock::time_point busyUntil_{};
-    RegisterFile registers_;
+    MappedFile liveFile_;
+    LiveState* live_;
+    // The flash requests may write without SPI mode while a request of the
+    // extension unit runs (see flashWritable).
     bool viaExtensionUnit_ = false;
-    // The controller's system RAM while the boot loader runs; lost at reset
-    // and power cycle, never persisted.
-    std::vector<uint8_t> ram_;
 
-    // The counters camera.json holds.
-    Counters savedCounters_;
-    SteadyClock::time_point lastSave_{};
-
-    // The reply (or failure) of the last request the extension unit ran for
-    // a request header; consumed by the next read. Lost when the camera
-    // leaves the bus.
-    struct Latch {
-        bool held = false;
-        bool failed = false;
-        std::array<uint8_t, 256> reply{};
-    };
-    Latch latch_;
-
-    // Information-text reads of each ISP since the last self-test: which of
-    // its two parts the next read gives. Not persisted.
-    std::array<uint32_t, 3> ispInfoReads_{};
-
-    // What the monitors chose on request 0xFD in one enumeration: the ROI
-    // mode, and the ISP whose face data the next reads return with the ready
-    // polls since it was selected. Lost when the camera leaves the bus.
-    struct MonitorSelection {
-        uint64_t enumeration = 0;
-        bool roiMode = false;
-        int isp = -1;
-        uint32_t readyPolls = 0;
-    };
-    MonitorSelection monitorSelection_;
     // The selection of the current enumeration (a fresh one after a reset).
     MonitorSelection& monitorSelectionLocked();
 };

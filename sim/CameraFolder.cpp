@@ -100,6 +100,12 @@ FileStamp CameraFolder::save(CameraState& state) const {
     return stamp();
 }
 
+FileStamp CameraFolder::write(const CameraState& state) const {
+    const FileLock lock(lockFile(), FileLock::Mode::Exclusive);
+    writeState(*this, state);
+    return stamp();
+}
+
 void CameraFolder::create(CameraState& state, std::span<const uint8_t> flash) const {
     if (flash.size() != veltrion::flashmap::kFlashSize) throw SimError("flash image of the wrong size");
     std::error_code error;

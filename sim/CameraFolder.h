@@ -35,6 +35,14 @@ public:
     std::filesystem::path flashFile() const { return folder_ / "flash.bin"; }
     std::filesystem::path eepromFile() const { return folder_ / "eeprom.bin"; }
     std::filesystem::path lockFile() const { return folder_ / "camera.lock"; }
+    // The camera's shared run-time block (LiveState), and the locks that make
+    // one request at a time of every process (state.lock) and one video
+    // function call at a time (video.lock, as the video driver serialises
+    // calls per device).
+    std::filesystem::path liveFile() const { return folder_ / "live.bin"; }
+    std::filesystem::path stateLockFile() const { return folder_ / "state.lock"; }
+    std::filesystem::path videoLockFile() const { return folder_ / "video.lock"; }
+
     // Held by a host process for as long as it writes to the camera's flash
     // (one writer per camera); the simulator itself never takes it.
     std::filesystem::path writerLockFile() const { return folder_ / "writer.lock"; }
@@ -53,6 +61,9 @@ public:
     // the state's revision past the stored one. Throws SimError. Returns the
     // stamp of the file written.
     FileStamp save(CameraState& state) const;
+    // Writes camera.json as it is, revision included, the same way; for a
+    // caller that keeps the revision itself.
+    FileStamp write(const CameraState& state) const;
 
     // Makes the folder with the given flash contents, an erased EEPROM and the
     // state; camera.json comes last, so the camera appears complete. Throws

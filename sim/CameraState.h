@@ -95,6 +95,9 @@ struct TimingModel {
     uint32_t erase32kUs = 0;
     uint32_t erase64kUs = 0;
     uint32_t reenumerationMs = 0;
+    // How long the camera computes a component's checksum, by component type
+    // (boot loader, FX3, backup FX3, FPGA, ISP, audio).
+    std::array<uint32_t, 6> checksumUs{};
 
     bool operator==(const TimingModel&) const = default;
 };
@@ -132,6 +135,7 @@ struct Counters {
     std::array<uint64_t, 256> transfers{};  // by request code
     uint64_t xuCalls = 0;        // extension-unit queries that reached the camera
     uint64_t controlWrites = 0;  // standard controls set
+    uint64_t checksumUs = 0;     // time spent computing component checksums
 
     bool operator==(const Counters&) const = default;
 };
@@ -148,6 +152,7 @@ inline void addCounted(Counters& into, const Counters& now, const Counters& base
     for (size_t i = 0; i < into.transfers.size(); ++i) into.transfers[i] += now.transfers[i] - base.transfers[i];
     into.xuCalls += now.xuCalls - base.xuCalls;
     into.controlWrites += now.controlWrites - base.controlWrites;
+    into.checksumUs += now.checksumUs - base.checksumUs;
 }
 
 struct BusPresence {

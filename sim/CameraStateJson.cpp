@@ -49,6 +49,7 @@ constexpr const char* kControls = "controls";
 constexpr const char* kXuStall = "xu-stall-ms";
 constexpr const char* kXuVanishAfter = "xu-vanish-after";
 constexpr const char* kXuCalls = "xu-calls";
+constexpr const char* kChecksumTime = "checksum-us";
 constexpr const char* kControlWrites = "control-writes";
 constexpr const char* kState = "state";
 constexpr const char* kUsbType = "usb-type";
@@ -75,6 +76,7 @@ constexpr const char* kErase4k = "erase-4k-us";
 constexpr const char* kErase32k = "erase-32k-us";
 constexpr const char* kErase64k = "erase-64k-us";
 constexpr const char* kReenumeration = "reenumeration-ms";
+constexpr const char* kChecksumPrefix = "checksum-us-";
 constexpr const char* kFaults = "faults";
 constexpr const char* kRefuseDf = "refuse-df";
 constexpr const char* kRefuseC1 = "refuse-c1";
@@ -344,6 +346,8 @@ std::string cameraStateToJson(const CameraState& state) {
     setInt(timing, key::kErase32k, state.timing.erase32kUs);
     setInt(timing, key::kErase64k, state.timing.erase64kUs);
     setInt(timing, key::kReenumeration, state.timing.reenumerationMs);
+    for (size_t type = 0; type < state.timing.checksumUs.size(); ++type)
+        setInt(timing, (key::kChecksumPrefix + std::to_string(type)).c_str(), state.timing.checksumUs[type]);
 
     json_t* faults = addObject(root.get(), key::kFaults);
     setBool(faults, key::kRefuseDf, state.faults.refuseSystemLoaded);
@@ -375,6 +379,7 @@ std::string cameraStateToJson(const CameraState& state) {
     setInt(counters, key::kStatusPolls, static_cast<int64_t>(state.counters.statusPolls));
     setInt(counters, key::kXuCalls, static_cast<int64_t>(state.counters.xuCalls));
     setInt(counters, key::kControlWrites, static_cast<int64_t>(state.counters.controlWrites));
+    setInt(counters, key::kChecksumTime, static_cast<int64_t>(state.counters.checksumUs));
     json_t* transfers = addObject(counters, key::kTransfers);
     for (size_t request = 0; request < state.counters.transfers.size(); ++request)
         if (state.counters.transfers[request] != 0)
@@ -462,6 +467,8 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.timing.erase32kUs = nonNegative(timing, key::kErase32k);
     state.timing.erase64kUs = nonNegative(timing, key::kErase64k);
     state.timing.reenumerationMs = nonNegative(timing, key::kReenumeration);
+    for (size_t type = 0; type < state.timing.checksumUs.size(); ++type)
+        state.timing.checksumUs[type] = nonNegative(timing, (key::kChecksumPrefix + std::to_string(type)).c_str());
 
     const Reader faults = top.child(key::kFaults);
     state.faults.refuseSystemLoaded = faults.boolean(key::kRefuseDf, false);
@@ -490,6 +497,7 @@ CameraState cameraStateFromJson(const std::string& text) {
     state.counters.statusPolls = counter(counters, key::kStatusPolls);
     state.counters.xuCalls = counter(counters, key::kXuCalls);
     state.counters.controlWrites = counter(counters, key::kControlWrites);
+    state.counters.checksumUs = counter(counters, key::kChecksumTime);
     const Reader transfers = counters.child(key::kTransfers);
     if (transfers.raw()) {
         const char* name = nullptr;

@@ -7,6 +7,7 @@
 #include "CameraFolder.h"
 #include "FeatureJson.h"
 #include "FeatureMap.h"
+#include "LookupTable.h"
 #include "SimError.h"
 #include "device/CameraIdentity.h"
 #include "format/PseudoRandomFill.h"
@@ -131,6 +132,7 @@ void writeFactoryData(std::span<uint8_t> flash, const FirmwareSet& firmware, uin
     std::fill_n(flash.begin() + cb::kSectorAddress, cb::kSectorSize, kErasedByte);
     place(flash, cb::kMainPageAddress, makeConfigMainPage(firmware, vendorId, productId, serial));
     place(flash, cb::kSecondPageAddress, makeConfigSecondPage(vendorId, productId));
+    writeLookupTable(flash, serial);
 
     std::fill_n(flash.begin() + veltrion::flashmap::kJsonAddress, veltrion::flashmap::kSector64K, kErasedByte);
     place(flash, veltrion::flashmap::kJsonAddress, makeJsonRecord(featureJsonForGroup(groupOf(vendorId, productId))));

@@ -22,8 +22,9 @@ std::vector<uint8_t> makeConfigMainPage(const FirmwareSet& firmware, uint16_t ve
                                         const std::string& serial);
 std::vector<uint8_t> makeConfigSecondPage(uint16_t vendorId, uint16_t productId);
 
-// Erases the configuration-block sector and the JSON sector and writes the
-// block and the group's feature JSON record into them.
+// Erases the configuration-block sector, the lookup-table region and the JSON
+// sector and writes the block, the unit's lookup table and the group's
+// feature JSON record into them.
 void writeFactoryData(std::span<uint8_t> flash, const FirmwareSet& firmware, uint16_t vendorId, uint16_t productId,
                       const std::string& serial);
 

@@ -12,10 +12,17 @@
 
 namespace camsim {
 
-MappedFile::MappedFile(const std::filesystem::path& file, size_t expectedSize) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+MappedFile::MappedFile(const std::filesystem::path& file, size_t expectedSize, Open open) {
+    const int flags = O_RDWR | O_CLOEXEC | (open == Open::CreateZeroed ? O_CREAT : 0);
+    const int fd = ::open(file.c_str(), flags, 0644);
     if (fd < 0) throw SimError("cannot open " + file.string() + ": " + std::strerror(errno));
     struct stat info {};
+    if (open == Open::CreateZeroed && ::fstat(fd, &info) == 0 && static_cast<size_t>(info.st_size) != expectedSize &&
+        ::ftruncate(fd, static_cast<off_t>(expectedSize)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw SimError("cannot size " + file.string() + ": " + std::strerror(error));
+    }
     if (::fstat(fd, &info) != 0 || static_cast<size_t>(info.st_size) != expectedSize) {
         ::close(fd);
         throw SimError(file.string() + " does not have " + std::to_string(expectedSize) + " bytes");

@@ -12,7 +12,10 @@ namespace camsim {
 // destroyed. Throws SimError when the file is missing or has another size.
 class MappedFile {
 public:
-    MappedFile(const std::filesystem::path& file, size_t expectedSize);
+    enum class Open { Existing, CreateZeroed };
+    // CreateZeroed makes a missing file, or one of another size, the given
+    // size (new bytes read 0); several processes may do so at once.
+    MappedFile(const std::filesystem::path& file, size_t expectedSize, Open open = Open::Existing);
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;

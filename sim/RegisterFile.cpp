@@ -23,7 +23,12 @@ constexpr std::array<uint16_t, RegisterFile::kUnits> kSensorTempCalibration = {0
 
 }  // namespace
 
-RegisterFile::RegisterFile() {
+void RegisterFile::powerOn() {
+    branch_ = Branch::None;
+    unit_ = 0;
+    fpga_.fill(0);
+    for (auto& space : isp_) space.fill(0);
+    for (auto& space : sensor_) space.fill(0);
     fpga_[kChipIdRegister] = kFpgaChipId;
     for (size_t unit = 0; unit < kUnits; ++unit) {
         isp_[unit][kChipIdRegister] = kIspChipId;
@@ -48,10 +53,7 @@ bool RegisterFile::selectBranch(uint16_t expander, uint16_t channel) {
     return false;
 }
 
-uint16_t RegisterFile::readSpace(const Space& space, uint16_t address) {
-    const auto found = space.find(address);
-    return found == space.end() ? 0 : found->second;
-}
+uint16_t RegisterFile::readSpace(const Space& space, uint16_t address) { return space[address]; }
 
 std::optional<uint16_t> RegisterFile::readBridged(uint16_t chip, uint16_t address) const {
     if (branch_ == Branch::Fpga && chip == reg::kReadValueFpga) return readSpace(fpga_, address);

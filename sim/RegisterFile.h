@@ -6,8 +6,8 @@
 // block measures when the host runs its enable-start-latch sequence.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 
 namespace camsim {
@@ -16,8 +16,9 @@ class RegisterFile {
 public:
     static constexpr size_t kUnits = 3;
 
-    // The registers as they come up at power-on.
-    RegisterFile();
+    // The registers as they come up at power-on. The file is plain bytes (it
+    // lives in the camera's shared block), so power-on is an explicit step.
+    void powerOn();
 
     // False for a branch the expander does not have; the old one stays.
     bool selectBranch(uint16_t expander, uint16_t channel);
@@ -34,7 +35,8 @@ public:
 
 private:
     enum class Branch { None, Fpga, Imaging };
-    using Space = std::map<uint16_t, uint16_t>;
+    // Every 16-bit address of a chip.
+    using Space = std::array<uint16_t, 0x10000>;
 
     static uint16_t readSpace(const Space& space, uint16_t address);
     void latchTemperature(size_t unit, float temperatureC);

@@ -1,9 +1,11 @@
 #include "Settings.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 #include "SensorTemperature.h"
 #include "format/FlashMap.h"
@@ -94,6 +96,31 @@ void applyReadFault(Faults& faults, const std::string& value) {
     faults.failReadAfter = static_cast<uint32_t>(after);
 }
 
+// The longest a page may take to program (a worn chip's worst case).
+constexpr unsigned long long kMaxPageProgramUs = 100'000;
+
+// checksum-ms T or T0,..,T5: how long the camera sums each component type.
+constexpr unsigned long long kMaxChecksumMs = 60'000;
+std::array<uint32_t, 6> checksumTimes(const std::string& value) {
+    std::array<uint32_t, 6> times{};
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t comma = value.find(',', start);
+        parts.push_back(value.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    unsigned long long ms = 0;
+    if (parts.size() != 1 && parts.size() != times.size())
+        throw SimError("bad value '" + value + "' for checksum-ms (expected T or T0,..,T5 in ms)");
+    for (size_t type = 0; type < times.size(); ++type) {
+        if (!parseUnsigned(parts[parts.size() == 1 ? 0 : type], 10, kMaxChecksumMs, ms))
+            throw SimError("bad value '" + value + "' for checksum-ms (expected T or T0,..,T5 in ms, at most 60000)");
+        times[type] = static_cast<uint32_t>(ms * 1000);
+    }
+    return times;
+}
+
 constexpr const char* kControlPrefix = "control-";
 // The longest an extension-unit call may be made to wait.
 constexpr unsigned long long kMaxXuStallMs = 60'000;
@@ -127,12 +154,13 @@ void applyControl(CameraState& state, const std::string& key, const std::string&
 
 std::vector<std::string> settingKeys() {
     std::vector<std::string> keys = {"streaming",  "usb-type", "ext-power",   "system-loaded", "timing",
-                                     "sensor-temp", "xu-ready", "runtime-switches", "framing",    "enhancement",   "friendly-name",
+                                     "sensor-temp", "page-program-us", "checksum-ms", "xu-ready", "runtime-switches", "framing",    "enhancement",   "friendly-name",
                                      "serial-hidden"};
     for (const VideoControlInfo& control : videoControlTable()) keys.push_back(kControlPrefix + std::string(control.name));
     for (const std::string& key : faceSettingKeys()) keys.push_back(key);
     for (const std::string& key : selfTestSettingKeys()) keys.push_back(key);
     keys.push_back("serial-answer");
+    keys.push_back("lut");
     return keys;
 }
 
@@ -164,6 +192,10 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         if (!temperatures)
             throw SimError("bad value '" + value + "' for sensor-temp (expected T or T0,T1,T2 in -40..125)");
         state.run.sensorTempC = *temperatures;
+    } else if (key == "page-program-us") {
+        state.timing.pageProgramUs = static_cast<uint32_t>(number(key, value, 0, kMaxPageProgramUs));
+    } else if (key == "checksum-ms") {
+        state.timing.checksumUs = checksumTimes(value);
     } else if (key == "xu-ready") {
         state.video.ready = flag(key, value);
     } else if (key == "runtime-switches") {
@@ -182,6 +214,10 @@ void applySetting(CameraState& state, const std::string& key, const std::string&
         applyFaceSetting(state.face, key, value);
     } else if (key == "serial-answer") {
         state.identity.serialAnswer = serialAnswer(value);
+    } else if (key == "lut") {
+        // The table lies in flash; Bus::set writes it there.
+        if (value != "erased" && value != "factory")
+            throw SimError("bad value '" + value + "' for lut (expected erased or factory)");
     } else if (!applySelfTestSetting(state.selfTest, key, value)) {
         throw SimError("unknown key '" + key + "'");
     }

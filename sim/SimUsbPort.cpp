@@ -26,7 +26,6 @@ class SimUsbHandle : public veltrion::UsbHandle {
 public:
     SimUsbHandle(std::shared_ptr<Camera> camera, uint64_t enumeration)
         : camera_(std::move(camera)), enumeration_(enumeration) {}
-    ~SimUsbHandle() override { camera_->closeHandle(); }
 
     int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                         uint16_t length, unsigned timeoutMs) override {

@@ -25,7 +25,6 @@ public:
         : camera_(std::move(camera)), enumeration_(enumeration) {
         if (findExtensionUnit(veltrion::kVeltrionExtensionUnitGuid, unitId_) == 0) hasUnit_ = true;
     }
-    ~SimVideoSource() override { camera_->closeVideoSource(); }
 
     bool isGone() override { return camera_->videoSourceGone(enumeration_); }
 

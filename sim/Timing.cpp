@@ -1,5 +1,7 @@
 #include "Timing.h"
 
+#include <array>
+
 namespace camsim {
 
 namespace {
@@ -13,6 +15,9 @@ constexpr uint32_t kRealisticErase32kUs = 120'000;
 constexpr uint32_t kRealisticErase64kUs = 150'000;
 // Reset to the device being listed again.
 constexpr uint32_t kRealisticReenumerationMs = 1500;
+// The firmware sums a component in flash at about 350 KB/s: a little less
+// than the host waits before it reads the answer over the extension unit.
+constexpr std::array<uint32_t, 6> kRealisticChecksumUs = {8'000, 250'000, 250'000, 3'000'000, 60'000, 8'000};
 
 }  // namespace
 
@@ -27,6 +32,7 @@ std::optional<TimingModel> timingPreset(const std::string& name) {
         model.erase32kUs = kRealisticErase32kUs;
         model.erase64kUs = kRealisticErase64kUs;
         model.reenumerationMs = kRealisticReenumerationMs;
+        model.checksumUs = kRealisticChecksumUs;
         return model;
     }
     return std::nullopt;

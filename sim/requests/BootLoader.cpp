@@ -19,8 +19,8 @@ namespace vreq = veltrion::vreq;
 namespace {
 
 // The controller's system RAM, where downloaded firmware lives.
-constexpr uint32_t kRamBase = 0x40000000;
-constexpr uint32_t kRamSize = 512 * 1024;
+constexpr uint32_t kRamBase = kControllerRamBase;
+constexpr uint32_t kRamSize = kControllerRamSize;
 constexpr uint16_t kMaxChunk = 4096;
 // The firmware's version marker sits near the start of its first section.
 constexpr size_t kMarkerSearchWindow = 4096;
@@ -44,15 +44,13 @@ int Camera::handleBootLoader(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleRamWrite(uint32_t address, const SetupPacket& setup, const uint8_t* data) {
     if (setup.length > kMaxChunk || !insideRam(address, setup.length)) return veltrion::kUsbErrorPipe;
-    if (ram_.empty()) ram_.assign(kRamSize, 0);
-    std::copy_n(data, setup.length, ram_.begin() + (address - kRamBase));
+    std::copy_n(data, setup.length, live_->ram.contents().begin() + (address - kRamBase));
     return setup.length;
 }
 
 int Camera::handleRamRead(uint32_t address, const SetupPacket& setup, uint8_t* data) {
     if (setup.length > kMaxChunk || !insideRam(address, setup.length)) return veltrion::kUsbErrorPipe;
-    if (ram_.empty()) ram_.assign(kRamSize, 0);
-    std::copy_n(ram_.begin() + (address - kRamBase), setup.length, data);
+    std::copy_n(live_->ram.contents().begin() + (address - kRamBase), setup.length, data);
     if (state_.faults.ramReadbackCorrupt && setup.length > 0) data[setup.length - 1] ^= 0x01;
     return setup.length;
 }
@@ -61,17 +59,16 @@ int Camera::handleRamStart(uint32_t entryPoint) {
     // The boot loader jumps to the entry point. Firmware without a version
     // marker, or an entry outside RAM, leaves the controller hung: it drops
     // off the bus until it is power-cycled.
-    std::string_view ram(reinterpret_cast<const char*>(ram_.data()), ram_.size());
+    const auto& contents = live_->ram.contents();
+    std::string_view ram(reinterpret_cast<const char*>(contents.data()), contents.size());
     const std::string_view marker = veltrion::fx3image::kVersionMarker;
     const size_t entryOffset = entryPoint - kRamBase;
     const size_t markerAt = insideRam(entryPoint, 1) ? ram.substr(0, entryOffset + kMarkerSearchWindow).find(marker)
                                                      : std::string_view::npos;
     const BusView before = busViewLocked();
     if (markerAt == std::string_view::npos) {
-        ram_.clear();
         state_.bus.powerLost = true;
         leaveBusLocked(before, 0);
-        saveLocked();
         return 0;
     }
     const std::string_view rest = ram.substr(markerAt + marker.size(), kMaxVersionLength + 1);
@@ -85,9 +82,7 @@ int Camera::handleRamStart(uint32_t entryPoint) {
     running.fx3 = ComponentState{true, version};
     state_.running = running;
     state_.run.spiMode = false;
-    ram_.clear();
     leaveBusLocked(before, state_.timing.reenumerationMs);
-    saveLocked();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 // Reply: byte 0 is 0 when the component matches, else 1; bytes 1..4 the
 // stored checksum, bytes 5..8 the computed one, both little-endian.
 
+#include <thread>
 #include <vector>
 
 #include "BootChain.h"
@@ -119,6 +120,16 @@ int Camera::handleComponentChecksum(const SetupPacket& setup, uint8_t* data) {
         answer.match = false;
         answer.calculated = answer.expected;
     }
+    // The firmware sums the component before it answers: the vendor request
+    // completes after that time, a request through the extension unit
+    // latches a reply that is ready only then.
+    const uint32_t computeUs = state_.timing.checksumUs[setup.value];
+    state_.counters.checksumUs += computeUs;
+    if (viaExtensionUnit_)
+        live_->latch.readyAt = SteadyClock::now() + std::chrono::microseconds(computeUs);
+    else if (computeUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(computeUs));
+
     std::vector<uint8_t> reply;
     reply.reserve(kChecksumReplySize);
     veltrion::ByteWriter writer(reply);

@@ -113,9 +113,12 @@ int Camera::extensionUnitLocked(uint8_t selector, XuQuery query, uint8_t* data, 
         }
         case xu::kRequestHeader: return runLatchedRequest(std::span<const uint8_t>(data, size));
         case xu::kLatchedReply: {
-            const Latch latch = std::exchange(latch_, Latch{});
+            const ReplyLatch latch = std::exchange(live_->latch, ReplyLatch{});
             if (!latch.held || latch.failed) return -EIO;
-            std::copy(latch.reply.begin(), latch.reply.end(), data);
+            if (std::chrono::steady_clock::now() < latch.readyAt)
+                std::fill_n(data, xu::kReplySize, 0);  // asked too early: the reply is not filled in yet
+            else
+                std::copy(latch.reply.begin(), latch.reply.end(), data);
             return 0;
         }
         case xu::kRequestWithData: {
@@ -150,22 +153,23 @@ int Camera::runLatchedRequest(std::span<const uint8_t> header) {
     // Runs at once as a device-to-host request; the reply waits for the next
     // read of the latched reply, and a failure fails both.
     const SetupPacket setup = fromHeader(header, vreq::kTypeIn);
-    const uint64_t enumeration = enumeration_;
-    latch_ = Latch{};
-    latch_.held = true;
+    const uint64_t enumeration = live_->enumeration;
+    ReplyLatch& latch = live_->latch;
+    latch = ReplyLatch{};
+    latch.held = true;
     if (setup.length > xu::kMaxPayload) {
-        latch_.failed = true;
+        latch.failed = true;
         return -EIO;
     }
-    const int result = transferLocked(setup, latch_.reply.data());
+    const int result = transferLocked(setup, latch.reply.data());
     if (result < 0) {
-        latch_.failed = true;
+        latch.failed = true;
         return -EIO;
     }
     // A reset answered, then took the camera off the bus with its latch.
-    if (enumeration_ != enumeration) return 0;
+    if (live_->enumeration != enumeration) return 0;
     // A reply shorter than asked for cannot be told from data once latched.
-    latch_.failed = result < setup.length;
+    latch.failed = result < setup.length;
     return 0;
 }
 

@@ -50,7 +50,7 @@ int Camera::handleFlashRequest(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleFlashStatus(const SetupPacket& setup, uint8_t* data) {
     if (setup.request == kSyncStatusRequest && state_.faults.refuseSyncStatus) return veltrion::kUsbErrorPipe;
-    const bool busy = state_.faults.busyStuck || SteadyClock::now() < busyUntil_;
+    const bool busy = state_.faults.busyStuck || SteadyClock::now() < live_->busyUntil;
     const std::array<uint8_t, kStatusSize> status = {static_cast<uint8_t>(busy ? kStatusBusy : 0), 0};
     const int result = replyIn(setup, data, status);
     if (result >= 0) ++state_.counters.statusPolls;
@@ -161,9 +161,8 @@ void Camera::losePower() {
     state_.bus.powerLost = true;
     state_.run.spiMode = false;
     state_.run.led = false;
-    busyUntil_ = {};
+    live_->busyUntil = {};
     leaveBusLocked(before, 0);
-    saveLocked();
 }
 
 }  // namespace camsim

@@ -28,9 +28,10 @@ constexpr const char* kRoiGroup = "V2sG";
 
 }  // namespace
 
-Camera::MonitorSelection& Camera::monitorSelectionLocked() {
-    if (monitorSelection_.enumeration != enumeration_) monitorSelection_ = {enumeration_};
-    return monitorSelection_;
+MonitorSelection& Camera::monitorSelectionLocked() {
+    MonitorSelection& selection = live_->monitorSelection;
+    if (selection.enumeration != live_->enumeration) selection = {live_->enumeration};
+    return selection;
 }
 
 int Camera::handleMonitorData(const SetupPacket& setup, uint8_t* data) {

@@ -23,14 +23,14 @@ int Camera::handleRegister(const SetupPacket& setup, uint8_t* data) {
     };
     bool ok = false;
     switch (setup.request) {
-        case reg::kSelectBranch: ok = registers_.selectBranch(setup.value, setup.index); break;
-        case reg::kReadBridged: ok = answer(registers_.readBridged(setup.value, setup.index)); break;
-        case reg::kWriteBridged: ok = registers_.writeBridged(setup.index, setup.value); break;
+        case reg::kSelectBranch: ok = live_->registers.selectBranch(setup.value, setup.index); break;
+        case reg::kReadBridged: ok = answer(live_->registers.readBridged(setup.value, setup.index)); break;
+        case reg::kWriteBridged: ok = live_->registers.writeBridged(setup.index, setup.value); break;
         case reg::kReadSensor:
-            ok = setup.value == reg::kReadValueSensor && answer(registers_.readSensor(setup.index));
+            ok = setup.value == reg::kReadValueSensor && answer(live_->registers.readSensor(setup.index));
             break;
         case reg::kWriteSensor:
-            ok = registers_.writeSensor(setup.index, setup.value, state_.run.sensorTempC);
+            ok = live_->registers.writeSensor(setup.index, setup.value, state_.run.sensorTempC);
             break;
         default: break;
     }

@@ -93,10 +93,9 @@ int Camera::handleReset(const SetupPacket& setup, uint8_t* data) {
     if (result < 0) return result;
     const BusView before = busViewLocked();
     ++state_.counters.resets;
-    busyUntil_ = {};
+    live_->busyUntil = {};
     bootLocked();
     leaveBusLocked(before, state_.timing.reenumerationMs);
-    saveLocked();
     return result;
 }
 

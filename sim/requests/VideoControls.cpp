@@ -10,8 +10,8 @@
 namespace camsim {
 
 int Camera::videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id, veltrion::VideoControlRange& range) {
-    std::lock_guard lock(mutex_);
-    syncVideoLocked();
+    const VideoCall call(*this);
+    const Request request(*this);
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
     const VideoControlInfo* control = findVideoControl(id);
     if (!control) return -EINVAL;
@@ -20,8 +20,8 @@ int Camera::videoControlQuery(uint64_t enumeration, veltrion::VideoControlId id,
 }
 
 int Camera::videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, int32_t& value) {
-    std::lock_guard lock(mutex_);
-    syncVideoLocked();
+    const VideoCall call(*this);
+    const Request request(*this);
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
     const VideoControlInfo* control = findVideoControl(id);
     if (!control) return -EINVAL;
@@ -30,13 +30,10 @@ int Camera::videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, i
 }
 
 int Camera::videoControlSet(uint64_t enumeration, veltrion::VideoControlId id, int32_t value) {
-    std::lock_guard lock(mutex_);
-    syncVideoLocked();
+    const VideoCall call(*this);
+    const Request request(*this);
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
-    const CameraState before = state_;
-    const int result = videoControlSetLocked(id, value);
-    settleVideoCallLocked(before);
-    return result;
+    return videoControlSetLocked(id, value);
 }
 
 int Camera::videoControlSetLocked(veltrion::VideoControlId id, int32_t value) {

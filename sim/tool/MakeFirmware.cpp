@@ -9,6 +9,7 @@
 
 #include "Factory.h"
 #include "FeatureJson.h"
+#include "LookupTable.h"
 #include "SimError.h"
 #include "device/CameraIdentity.h"
 #include "format/FlashMap.h"
@@ -122,7 +123,8 @@ std::string hexLines(const std::vector<uint16_t>& values, size_t first, size_t c
 void writeLutSet(const fs::path& outDir, const std::string& serial, std::vector<std::string>& arguments) {
     const fs::path lutDir = outDir / ("lut_" + serial);
     fs::create_directories(lutDir);
-    const std::vector<uint16_t> table = tableValues("lut:" + serial, kLutTables * kLutTableEntries);
+    // The table production measured for that unit, as its flash holds it.
+    const std::vector<uint16_t> table = makeLookupTable(serial);
     size_t number = 0;
     for (const char* index : {"0", "1", "2"}) {
         for (const char* axis : {"x", "y"}) {

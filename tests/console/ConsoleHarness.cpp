@@ -1,6 +1,8 @@
 #include "ConsoleHarness.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -100,6 +103,21 @@ RunResult finishProgram(const StartedProgram& started) {
     return result;
 }
 
+RunResult finishWithin(const StartedProgram& program, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    siginfo_t info{};
+    while (std::chrono::steady_clock::now() < deadline) {
+        info.si_pid = 0;
+        if (waitid(P_PID, static_cast<id_t>(program.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid != 0)
+            return finishProgram(program);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "the program did not end within " << limit.count() << " ms";
+    kill(program.pid, SIGKILL);
+    return finishProgram(program);
+}
+
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment, const std::string& cwd) {
     return finishProgram(startProgram(program, args, environment, cwd));
@@ -138,6 +156,22 @@ RunResult SimulatedBus::replay(const std::string& recording, const std::vector<s
     env.push_back("VELTRION_REPLAY=" + recording);
     env.push_back(std::string(kStateVariable) + "=" + root_ + "/state");
     return runProgram(kToolProgram, args, env, root_);
+}
+
+std::string SimulatedBus::buildImage(const std::string& name, const std::vector<std::string>& options) const {
+    std::vector<std::string> args{"make-firmware", "--out", root_ + "/" + name};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult made = sim(args);
+    EXPECT_EQ(made.status, 0) << made.out << made.err;
+    const auto lines = splitLines(made.out);
+    std::vector<std::string> create{"-c"};
+    std::istringstream words(lines.empty() ? "" : lines.back());
+    for (std::string word; words >> word;) create.push_back(word);
+    const std::string image = root_ + "/" + name + ".img";
+    create.push_back(image);
+    const RunResult created = tool(create);
+    EXPECT_EQ(created.status, 0) << created.out;
+    return image;
 }
 
 long SimulatedBus::stat(const std::string& camera, const std::string& key) const {

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ public:
     StartedProgram startTool(const std::vector<std::string>& args) const;
     // A counter of `veltrion-sim stats`, or -1 when it is not listed.
     long stat(const std::string& camera, const std::string& key) const;
+    // An update image of make-firmware's components (with its options), made
+    // with -c in the work folder; its path.
+    std::string buildImage(const std::string& name, const std::vector<std::string>& options) const;
 
 private:
     std::string root_;
@@ -54,6 +58,9 @@ StartedProgram startProgram(const std::string& program, const std::vector<std::s
                             const std::vector<std::string>& environment, const std::string& cwd);
 // Reads the program's remaining output, waits for it and collects its result.
 RunResult finishProgram(const StartedProgram& started);
+// Waits at most `limit` for the program to end by itself; one still running
+// then is killed, and the test fails.
+RunResult finishWithin(const StartedProgram& program, std::chrono::milliseconds limit);
 // Runs program with args and exactly the given environment, in cwd.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment, const std::string& cwd);

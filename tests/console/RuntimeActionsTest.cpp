@@ -19,22 +19,6 @@ using namespace std::chrono_literals;
 
 constexpr int kFailure = 255;  // exit status -1 as the shell sees it
 
-// Waits at most `limit` for the tool to end by itself; one still running then
-// is killed, and the test fails.
-RunResult finishWithin(const StartedProgram& tool, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    siginfo_t info{};
-    while (std::chrono::steady_clock::now() < deadline) {
-        info.si_pid = 0;
-        if (waitid(P_PID, static_cast<id_t>(tool.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
-            return finishProgram(tool);
-        std::this_thread::sleep_for(20ms);
-    }
-    ADD_FAILURE() << "the tool did not end within " << limit.count() << " ms";
-    kill(tool.pid, SIGKILL);
-    return finishProgram(tool);
-}
-
 // Runs a monitor action for a while, then presses Ctrl-C.
 RunResult interruptAfter(const SimulatedBus& bus, const std::vector<std::string>& args, std::chrono::milliseconds run) {
     const StartedProgram tool = bus.startTool(args);

@@ -126,7 +126,6 @@ size_t VideoHandler::releaseClosedClients() {
     std::erase_if(clients_, [](const auto& entry) {
         const Client& client = entry.second;
         if (umockdev_ioctl_client_get_connected(client.client.get())) return false;
-        if (client.sourceOpen) client.binding->camera->closeVideoSource();
         return true;
     });
     return clients_.size();

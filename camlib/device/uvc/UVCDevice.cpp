@@ -90,6 +90,7 @@ bool UVCDevice::openVeltrion2Dev(const std::string& devPath) {
     key_ = devPath;
     opened_ = true;
     exchangeLock_ = cameraExchangeLock(mgr_->openLink());
+    exchangeLockFile_ = exchangeLockFileFor(writerLockFileOfLink(mgr_->openLink()));
     return true;
 }
 
@@ -188,6 +189,13 @@ bool UVCDevice::sendUsbControlTransfer(uint8_t requestType, uint8_t request, uin
                      xu::kMaxData, length);
         return false;
     }
+    // One request at a time on the camera, whoever sends it.
+    const CameraExchange exchange(*exchangeLock_, exchangeLockFile_);
+    if (!exchange) {
+        logger_->log(kLogError, "sendUsbControlTransfer: camera %s busy at bRequest 0x%x: %s\n", key_.c_str(), request,
+                     exchange.error().c_str());
+        return false;
+    }
     if (requestType == vreq::kTypeIn) return sendDeviceToHost(request, value, index, data, length);
     return sendHostToDevice(request, value, index, data, length);
 }
@@ -254,9 +262,8 @@ bool UVCDevice::sendDeviceToHost(uint8_t request, uint16_t value, uint16_t index
         return true;
     }
 
-    // Header, then the reply it latched: one exchange, never split by another
-    // thread's request on the same camera.
-    std::lock_guard exchange(*exchangeLock_);
+    // Header, then the reply it latched: one exchange, under the camera's
+    // exchange lock.
     auto header = requestHeader(request, value, index, length);
     if (!mgr_->setProperty(xu::kGeneric7BXfer, header.data(), xu::kHeaderSize)) {
         logger_->log(kLogError, "sendUsbControlTransfer: setProperty EU_CTRL_GENERIC_7B_XFER failed at bRequest 0x%x\n",
@@ -294,7 +301,11 @@ std::string UVCDevice::writerLockFile(const std::string& devPath) const {
     mgr_->extensionUnitManager().enumerateCameras(cameras);
     CameraSource camera;
     if (!UVCExtensionUnitManager::findCamera(cameras, devPath, camera)) return {};
-    const std::string usbPath = usbPathOfLink(camera.symbolicLink);
+    return writerLockFileOfLink(camera.symbolicLink);
+}
+
+std::string UVCDevice::writerLockFileOfLink(const std::string& symbolicLink) const {
+    const std::string usbPath = usbPathOfLink(symbolicLink);
     if (usbPath.empty()) return {};
     const auto port = createUsbPort();
     return port ? port->writerLockFile(usbPath) : std::string();

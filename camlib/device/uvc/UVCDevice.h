@@ -48,9 +48,14 @@ private:
     std::unique_ptr<WinUVCMgr> mgr_;
     std::string key_;  // of the last successful open
     bool opened_ = false;
-    // Held across a request header and its reply read, so two threads on one
-    // camera never take each other's replies.
+    // The writer lock file of the camera at a link (empty for none).
+    std::string writerLockFileOfLink(const std::string& symbolicLink) const;
+
+    // Held across each request, a request header and its reply read
+    // included, so no other thread or process on the camera takes its reply
+    // or overwrites its header.
     std::shared_ptr<std::mutex> exchangeLock_;
+    std::string exchangeLockFile_;
 };
 
 }  // namespace veltrion
