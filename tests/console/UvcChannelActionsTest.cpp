@@ -118,12 +118,12 @@ TEST_F(UvcActions, UpdateOverTheUvcChannelWritesWhatTheVendorChannelWrites) {
     ASSERT_EQ(bus.tool({"-p", "0", image}).status, 0);
 
     // Both flashes now hold the same firmware; only the configuration block
-    // (serial number, factory data) differs.
-    constexpr size_t kConfigStart = 0x80000, kConfigEnd = 0x90000;
+    // and the lookup table (serial number, factory data) differ.
+    constexpr size_t kConfigStart = 0x80000, kUnitDataEnd = 0xB0000;
     const auto overUsb = flash("usb0"), overUvc = flash("uvc0");
     ASSERT_EQ(overUsb.size(), overUvc.size());
     EXPECT_TRUE(std::equal(overUsb.begin(), overUsb.begin() + kConfigStart, overUvc.begin()));
-    EXPECT_TRUE(std::equal(overUsb.begin() + kConfigEnd, overUsb.end(), overUvc.begin() + kConfigEnd));
+    EXPECT_TRUE(std::equal(overUsb.begin() + kUnitDataEnd, overUsb.end(), overUvc.begin() + kUnitDataEnd));
     ASSERT_EQ(uvc({"--reboot", "1"}).status, 0);
     EXPECT_TRUE(uvc({"-d", "1"}).says("FX3_Version  = 0x43020000\n"));
     EXPECT_TRUE(uvc({"-t", "1", image}).says("Device 1 already has the up-to-date firmware\n"));

@@ -269,7 +269,8 @@ TEST_F(ReportOnSim, KnownCameraGivesThePartsTextLineByLine) {
 }
 
 TEST_F(ReportOnSim, ErasedLookupTableListsEveryOverlappingPair) {
-    // A new camera's table is erased.
+    // A camera that was never calibrated.
+    bus_->set(kCamera, "lut", "erased");
     ASSERT_TRUE(report());
     const auto lines = crlfLines(reportText());
     const auto first = std::find(lines.begin(), lines.end(),

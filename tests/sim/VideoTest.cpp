@@ -156,10 +156,10 @@ TEST_F(VideoTest, StalledCallHoldsUpItsCamerasVideoCallsOnly) {
     auto handle = open("cam0");
     constexpr int kStallMs = 500;
     bus->fault("cam0", "xu-stall-ms", std::to_string(kStallMs));
-    std::atomic<bool> answered = false;
+    // The stalled call switches framing on: seen once it has been answered.
     std::thread caller([&] {
-        EXPECT_EQ(getByte(*slow, xu::kReady), 1);
-        answered = true;
+        std::vector<uint8_t> on{1};
+        EXPECT_EQ(xu(*slow, xu::kFraming, XuQuery::SetCur, on), 0);
     });
     // Wait until the call is in (it counts before it stalls).
     for (int wait = 0; wait < kStallMs && bus->stats("cam0").at("xu-calls") == 0; ++wait)
@@ -167,11 +167,11 @@ TEST_F(VideoTest, StalledCallHoldsUpItsCamerasVideoCallsOnly) {
     EXPECT_EQ(getByte(*other, xu::kReady), 1);
     std::vector<uint8_t> usbType;
     EXPECT_EQ(in(*handle, vreq::kQuery, 0, vreq::kQueryUsbType, usbType, 1), 1);
-    EXPECT_FALSE(answered);
+    EXPECT_FALSE(bus->state("cam0").video.framing);
     // The camera's next video call waits behind the stalled one.
     int32_t value = 0;
     EXPECT_EQ(slow->getControl(VideoControlId::Zoom, value), 0);
-    EXPECT_TRUE(answered);
+    EXPECT_TRUE(bus->state("cam0").video.framing);
     caller.join();
 }
 
