@@ -286,13 +286,14 @@ TEST_F(ConfigActions, UpdateCarriesTheImagesJsonAndWritesTheDefaultsOnce) {
 namespace {
 
 // What an update decides in a camera's flash: everything but the
-// configuration block (serial number, factory data), plus the feature area
+// configuration block and lookup table (serial number, factory data), plus the feature area
 // inside that block.
 std::string updatedFlash(const SimulatedBus& bus, const std::string& camera) {
-    constexpr size_t kConfigStart = 0x80000, kConfigEnd = 0x90000, kFeatures = 0x81000, kFeatureLength = 256;
+    // The unit's own lookup table follows the block, up to 0xB0000.
+    constexpr size_t kConfigStart = 0x80000, kUnitDataEnd = 0xB0000, kFeatures = 0x81000, kFeatureLength = 256;
     const std::string flash = readFile(bus.busDir() + "/" + camera + "/flash.bin");
-    if (flash.size() < kConfigEnd) return {};
-    return flash.substr(0, kConfigStart) + flash.substr(kFeatures, kFeatureLength) + flash.substr(kConfigEnd);
+    if (flash.size() < kUnitDataEnd) return {};
+    return flash.substr(0, kConfigStart) + flash.substr(kFeatures, kFeatureLength) + flash.substr(kUnitDataEnd);
 }
 
 }  // namespace
