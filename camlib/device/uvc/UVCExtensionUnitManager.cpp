@@ -47,7 +47,7 @@ std::string placeOfLink(const std::string& link) {
     return link.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
 }
 
-// Twins share name and serial, so the key the spec defines cannot tell them
+// Twins share name and serial, so the plain name-and-serial key cannot tell them
 // apart: they are named by place instead. Sources that not even their place
 // tells apart are left out, with a line: any action on them could reach the
 // other camera.
