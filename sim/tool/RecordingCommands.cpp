@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "RecordingMask.h"
 #include "ToolCommands.h"
+#include "UsbmonCapture.h"
 #include "device/recording/RecordingFile.h"
 
 namespace camsim {
@@ -11,7 +13,10 @@ namespace {
 
 using namespace veltrion::recording;
 
-constexpr const char* kRecordingUsage = "usage: veltrion-sim recording show FILE\n";
+constexpr const char* kRecordingUsage =
+    "usage: veltrion-sim recording show FILE\n"
+    "       veltrion-sim recording pcap FILE OUT\n"
+    "       veltrion-sim recording mask FILE OUT\n";
 
 // One exchange a line: its number, when it ended, its channel and request,
 // and its answer. Clock readings are no exchanges and are left out.
@@ -26,27 +31,51 @@ void show(const Recording& recording, std::ostream& out) {
     }
 }
 
+int fail(std::ostream& err, const std::string& file, const std::string& error) {
+    err << "veltrion-sim: " << file << ": " << error << "\n";
+    return kToolError;
+}
+
+int runShow(const std::string& file, std::ostream& out, std::ostream& err) {
+    Recording recording;
+    std::string error;
+    const bool complete = readRecording(file, recording, error);
+    if (recording.records.empty() && !complete) return fail(err, file, error);
+    show(recording, out);
+    // What could be read is listed; the fault is said and fails the run.
+    return complete ? kToolOk : fail(err, file, error);
+}
+
+// A damaged or unfinished recording is not converted: a capture or a masked
+// copy of part of a run would pass for the whole of it.
+int runPcap(const std::string& file, const std::string& target, std::ostream& out, std::ostream& err) {
+    Recording recording;
+    std::string error;
+    if (!readRecording(file, recording, error)) return fail(err, file, error);
+    size_t packets = 0;
+    if (!writeUsbmonCapture(recording, target, packets, error)) return fail(err, target, error);
+    out << target << ": " << packets / 2 << " control transfers, " << packets << " packets\n";
+    return kToolOk;
+}
+
+int runMask(const std::string& file, const std::string& target, std::ostream& out, std::ostream& err) {
+    Recording recording;
+    std::string error;
+    if (!readRecording(file, recording, error)) return fail(err, file, error);
+    const MaskSummary summary = maskRecording(recording);
+    if (!writeRecording(target, recording, error)) return fail(err, target, error);
+    out << target << ": " << summary.serials << " serial numbers replaced\n";
+    return kToolOk;
+}
+
 }  // namespace
 
 int runRecordingCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2 || args[0] != "show") {
-        err << kRecordingUsage;
-        return kToolError;
-    }
-    Recording recording;
-    std::string error;
-    const bool complete = readRecording(args[1], recording, error);
-    if (recording.records.empty() && !complete) {
-        err << "veltrion-sim: " << args[1] << ": " << error << "\n";
-        return kToolError;
-    }
-    show(recording, out);
-    if (!complete) {
-        // What could be read is listed; the fault is said and fails the run.
-        err << "veltrion-sim: " << args[1] << ": " << error << "\n";
-        return kToolError;
-    }
-    return kToolOk;
+    if (args.size() == 2 && args[0] == "show") return runShow(args[1], out, err);
+    if (args.size() == 3 && args[0] == "pcap") return runPcap(args[1], args[2], out, err);
+    if (args.size() == 3 && args[0] == "mask") return runMask(args[1], args[2], out, err);
+    err << kRecordingUsage;
+    return kToolError;
 }
 
 }  // namespace camsim
