@@ -116,7 +116,8 @@ MaskSummary maskRecording(Recording& recording) {
     forEachVendorTransfer(recording, [&](VendorTransfer& transfer) {
         unitData.apply(transfer);
         reads.find(transfer, [&](std::span<uint8_t> bytes, bool wide) {
-            if (const auto replacement = serials.replacementOf(textOf(bytes, wide))) writeText(bytes, wide, *replacement);
+            if (const auto replacement = serials.replacementOf(textOf(bytes, wide)))
+                writeText(bytes, wide, *replacement);
         });
     });
     for (ExchangeRecord& record : recording.records) {

@@ -18,14 +18,15 @@ constexpr unsigned kBase = sizeof kDigits - 1;
 // the prefix when there is room for it.
 std::string candidate(uint64_t ordinal, size_t length) {
     std::string digits;
-    for (uint64_t rest = ordinal; rest > 0 || digits.empty(); rest /= kBase) digits.insert(digits.begin(), kDigits[rest % kBase]);
+    for (uint64_t rest = ordinal; rest > 0 || digits.empty(); rest /= kBase)
+        digits.insert(digits.begin(), kDigits[rest % kBase]);
     const size_t prefix = sizeof kPrefix - 1;
     if (length >= prefix + digits.size()) return kPrefix + std::string(length - prefix - digits.size(), '0') + digits;
     if (length >= digits.size()) return std::string(length - digits.size(), '0') + digits;
     return digits.substr(digits.size() - length);
 }
 
-// The serial that starts at text[at], if one of searched (longest first) does.
+// The first of searched (longest first) that matches, if one does.
 template <typename Match>
 const std::string* serialAt(const std::vector<std::string>& searched, Match matches) {
     for (const std::string& serial : searched)
@@ -70,7 +71,8 @@ std::string SerialMap::maskText(const std::string& text) const {
     std::string masked;
     masked.reserve(text.size());
     for (size_t at = 0; at < text.size();) {
-        const std::string* serial = serialAt(searched_, [&](const std::string& s) { return text.compare(at, s.size(), s) == 0; });
+        const std::string* serial =
+            serialAt(searched_, [&](const std::string& s) { return text.compare(at, s.size(), s) == 0; });
         if (!serial) {
             masked.push_back(text[at++]);
             continue;

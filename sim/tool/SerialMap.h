@@ -17,8 +17,9 @@ namespace camsim {
 class SerialMap {
 public:
     // Serials shorter than this are replaced only where a serial is known to
-    // stand; longer ones wherever their text appears.
-    static constexpr size_t kMinSearchedLength = 4;
+    // stand; longer ones wherever their text appears. A short text may stand
+    // by chance in an image's data, which the program sends unchanged.
+    static constexpr size_t kMinSearchedLength = 8;
 
     // Adds a serial (in the order first seen); empty ones are ignored.
     void learn(const std::string& serial);

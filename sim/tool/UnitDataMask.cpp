@@ -66,9 +66,10 @@ struct MaskedField {
 // One field a value, so that a write that changes some values (a calibration
 // file naming a few) carries the others as masked.
 void addValues(std::vector<MaskedField>& fields, uint32_t address, const std::vector<uint8_t>& filler, size_t size) {
-    for (size_t at = 0; at < filler.size(); at += size)
-        fields.push_back({static_cast<uint32_t>(address + at), {filler.begin() + static_cast<std::ptrdiff_t>(at),
-                                                                 filler.begin() + static_cast<std::ptrdiff_t>(at + size)}});
+    for (size_t at = 0; at < filler.size(); at += size) {
+        const auto from = filler.begin() + static_cast<std::ptrdiff_t>(at);
+        fields.push_back({static_cast<uint32_t>(address + at), {from, from + static_cast<std::ptrdiff_t>(size)}});
+    }
 }
 
 // Where the identifying bytes lie in flash; the calibration query answers

@@ -44,12 +44,45 @@ bool isSetCur(const ExchangeRecord& record, uint8_t selector) {
     return record.selector == selector && record.query == static_cast<uint8_t>(XuQuery::SetCur) && record.result == 0;
 }
 
+bool isReply(const ExchangeRecord& record) {
+    return record.selector == xu::kGeneric256BXfer && record.query == static_cast<uint8_t>(XuQuery::GetCur) &&
+           record.result == 0;
+}
+
+using Visit = std::function<void(VendorTransfer&)>;
+using PendingHeaders = std::map<uint32_t, TunnelHeader>;  // per capture source
+
+// An extension-unit exchange of the UVC channel's vendor-request tunnel.
+void visitTunnel(ExchangeRecord& record, const std::string& link, PendingHeaders& pending, const Visit& visit) {
+    if (isSetCur(record, xu::kGeneric7BXfer)) {
+        if (const auto header = tunnelHeader(record.data)) pending[record.id] = *header;
+        return;
+    }
+    if (isSetCur(record, xu::kGeneric263BXfer)) {
+        const auto header = tunnelHeader(record.data);
+        if (!header) return;
+        const size_t length = std::min<size_t>(header->length, record.data.size() - xu::kHeaderSize);
+        VendorTransfer transfer =
+            transferOf(link, vreq::kTypeOut, *header, std::span(record.data).subspan(xu::kHeaderSize, length));
+        visit(transfer);
+        return;
+    }
+    if (!isReply(record)) return;
+    const auto header = pending.find(record.id);
+    const size_t length =
+        header == pending.end() ? 0 : std::min<size_t>(header->second.length, record.data.size());
+    std::fill(record.data.begin() + static_cast<std::ptrdiff_t>(length), record.data.end(), 0);
+    if (header == pending.end()) return;
+    VendorTransfer transfer = transferOf(link, vreq::kTypeIn, header->second, std::span(record.data).first(length));
+    visit(transfer);
+}
+
 }  // namespace
 
-void forEachVendorTransfer(recording::Recording& recording, const std::function<void(VendorTransfer&)>& visit) {
+void forEachVendorTransfer(recording::Recording& recording, const Visit& visit) {
     std::map<uint32_t, std::string> devicePaths;
     std::map<uint32_t, std::string> captureLinks;
-    std::map<uint32_t, TunnelHeader> pendingHeaders;  // per capture source
+    PendingHeaders pendingHeaders;
     for (ExchangeRecord& record : recording.records) {
         switch (record.kind) {
             case RecordKind::UsbOpen: devicePaths[record.id] = record.path; break;
@@ -61,33 +94,7 @@ void forEachVendorTransfer(recording::Recording& recording, const std::function<
                 visit(transfer);
                 break;
             }
-            case RecordKind::VideoXuQuery: {
-                const std::string& link = captureLinks[record.id];
-                if (isSetCur(record, xu::kGeneric7BXfer)) {
-                    if (const auto header = tunnelHeader(record.data)) pendingHeaders[record.id] = *header;
-                } else if (isSetCur(record, xu::kGeneric263BXfer)) {
-                    if (const auto header = tunnelHeader(record.data)) {
-                        const size_t length =
-                            std::min<size_t>(header->length, record.data.size() - xu::kHeaderSize);
-                        VendorTransfer transfer = transferOf(link, vreq::kTypeOut, *header,
-                                                             std::span(record.data).subspan(xu::kHeaderSize, length));
-                        visit(transfer);
-                    }
-                } else if (record.selector == xu::kGeneric256BXfer &&
-                           record.query == static_cast<uint8_t>(XuQuery::GetCur) && record.result == 0) {
-                    const auto header = pendingHeaders.find(record.id);
-                    const size_t length = header == pendingHeaders.end()
-                                              ? 0
-                                              : std::min<size_t>(header->second.length, record.data.size());
-                    std::fill(record.data.begin() + static_cast<std::ptrdiff_t>(length), record.data.end(), 0);
-                    if (header != pendingHeaders.end()) {
-                        VendorTransfer transfer = transferOf(link, vreq::kTypeIn, header->second,
-                                                             std::span(record.data).first(length));
-                        visit(transfer);
-                    }
-                }
-                break;
-            }
+            case RecordKind::VideoXuQuery: visitTunnel(record, captureLinks[record.id], pendingHeaders, visit); break;
             default: break;
         }
     }

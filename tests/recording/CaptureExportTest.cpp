@@ -115,7 +115,8 @@ TEST_F(CaptureExport, EachTransferIsASubmitAndACompleteWithItsSetupDataStatusAnd
     recording.header.startedUnix = kStarted;
     auto& r = recording.records;
     r.push_back(usbOpen("/dev/bus/usb/003/007", 1));
-    r.push_back(transfer(1, 0xDF, 0xC3, 0x0008, 0x0100, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, 16, 2'500));
+    const std::vector<uint8_t> page{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    r.push_back(transfer(1, 0xDF, 0xC3, 0x0008, 0x0100, page, 16, 2'500));
     r.push_back(transfer(1, 0x5F, 0xC2, 0x0009, 0x0200, {0xDE, 0xAD, 0xBE, 0xEF}, 4, 4'000));
     r.push_back(clockReading(1, 5'000'000));
     ExchangeRecord stalled = transfer(1, 0xDF, 0xC1, 0, 0, {}, veltrion::kUsbErrorPipe, 1'000'004'200);
@@ -159,7 +160,7 @@ TEST_F(CaptureExport, EachTransferIsASubmitAndACompleteWithItsSetupDataStatusAnd
     EXPECT_TRUE(readSubmit.data.empty());
     EXPECT_EQ(readComplete.status, 0);
     EXPECT_EQ(readComplete.urbLength, 16u);
-    EXPECT_EQ(readComplete.data, (std::vector<uint8_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(readComplete.data, page);
     EXPECT_EQ(readComplete.seconds, static_cast<int64_t>(kStarted));
     EXPECT_EQ(readComplete.micros, 2'500);
 
