@@ -38,11 +38,39 @@ struct Options {
     std::string group;
     std::string outDir;
     std::map<std::string, std::string> versions;  // option name -> version text
-    size_t fpgaSize = kFactoryFpgaSize;
+    std::map<std::string, size_t> sizes;          // option name -> component size
     std::vector<std::string> lutSerials;
+
+    size_t size(const std::string& option, size_t fallback) const {
+        const auto found = sizes.find(option);
+        return found == sizes.end() ? fallback : found->second;
+    }
 };
 
 constexpr const char* kVersionOptions[] = {"--fx3", "--fpga", "--audio", "--isp", "--bootloader", "--backup-fx3"};
+
+// Component sizes: at most what the component's flash space holds. Small
+// components keep a test's update (and its recording) small; the boot images'
+// lower bound is their builder's.
+struct SizeOption {
+    const char* name;
+    size_t largest;
+};
+constexpr SizeOption kSizeOptions[] = {
+    {"--fpga-size", veltrion::flashmap::kFpgaRegionSize},
+    {"--fx3-size", veltrion::flashmap::kFx3RegionSize},
+    {"--bootloader-size", veltrion::flashmap::kBootLoaderRegionSize},
+    {"--backup-fx3-size", veltrion::flashmap::kBackupFx3RegionSize},
+    {"--isp-size", veltrion::flashmap::kAudioAddressAfterLongIsp - veltrion::flashmap::kIspAddress},
+    {"--audio-size", veltrion::flashmap::kSector64K},
+};
+constexpr size_t kSmallestComponent = 256;
+
+const SizeOption* findSizeOption(const std::string& option) {
+    for (const SizeOption& size : kSizeOptions)
+        if (option == size.name) return &size;
+    return nullptr;
+}
 
 Options parseOptions(const std::vector<std::string>& args) {
     Options options;
@@ -54,12 +82,14 @@ Options parseOptions(const std::vector<std::string>& args) {
             options.group = value;
         } else if (option == "--out") {
             options.outDir = value;
-        } else if (option == "--fpga-size") {
+        } else if (const SizeOption* sizeOption = findSizeOption(option)) {
             char* end = nullptr;
             const unsigned long long size = std::strtoull(value.c_str(), &end, 0);
-            if (end == value.c_str() || *end != '\0' || size < 256 || size > veltrion::flashmap::kFpgaRegionSize)
-                throw SimError("bad --fpga-size '" + value + "' (256 to 6291456 bytes)");
-            options.fpgaSize = static_cast<size_t>(size);
+            if (end == value.c_str() || *end != '\0' || value[0] == '-' || size < kSmallestComponent ||
+                size > sizeOption->largest)
+                throw SimError("bad " + option + " '" + value + "' (" + std::to_string(kSmallestComponent) + " to " +
+                               std::to_string(sizeOption->largest) + " bytes)");
+            options.sizes[option] = static_cast<size_t>(size);
         } else if (option == "--lut") {
             if (value.size() != kSerialLength) throw SimError("bad serial '" + value + "' (12 characters)");
             options.lutSerials.push_back(value);
@@ -162,18 +192,21 @@ void makeFirmware(const std::vector<std::string>& args, std::ostream& out) {
         std::string name;
         std::vector<uint8_t> bytes;
     };
-    const std::vector<uint8_t> isp = makeIspComponent(ispVersion);
+    const std::vector<uint8_t> isp = makeIspComponent(ispVersion, options.size("--isp-size", kFactoryIspSize));
     std::vector<uint8_t> aux(kAuxBlobSize);
     veltrion::fillPseudoRandom(aux, veltrion::seedFromText("aux:" + fx3Version));
     const std::string_view json = featureJsonForGroup(options.group);
     // In the order the -c action takes them.
     const File files[] = {
-        {"fpga_" + fpgaVersion + ".bin", makeFpgaComponent(fpgaVersion, options.fpgaSize)},
-        {"fx3_" + fx3Version + ".img", makeFx3Firmware(fx3Version)},
-        {"audio_" + audioVersion + ".bin", makeAudioComponent(audioVersion, isp.size())},
+        {"fpga_" + fpgaVersion + ".bin", makeFpgaComponent(fpgaVersion, options.size("--fpga-size", kFactoryFpgaSize))},
+        {"fx3_" + fx3Version + ".img", makeFx3Firmware(fx3Version, options.size("--fx3-size", kFactoryFx3Size))},
+        {"audio_" + audioVersion + ".bin",
+         makeAudioComponent(audioVersion, isp.size(), options.size("--audio-size", kFactoryAudioSize))},
         {"isp_" + ispVersion + ".bin", isp},
-        {"bootloader_" + bootVersion + ".img", makeBootLoader(bootVersion)},
-        {"backup-fx3_" + backupVersion + ".img", makeBackupFx3Firmware(backupVersion)},
+        {"bootloader_" + bootVersion + ".img",
+         makeBootLoader(bootVersion, options.size("--bootloader-size", kFactoryBootLoaderSize))},
+        {"backup-fx3_" + backupVersion + ".img",
+         makeBackupFx3Firmware(backupVersion, options.size("--backup-fx3-size", kFactoryBackupFx3Size))},
         {"features.json", std::vector<uint8_t>(json.begin(), json.end())},
         {"aux.bin", aux},
     };

@@ -45,6 +45,8 @@ constexpr const char* kUsage =
     "                          fail-read-at ADDR[:K]|none (reads of ADDR's page fail after K))\n"
     "  make-firmware --group V2G|V2sG|V3G --out DIR [--fx3 VER] [--fpga VER] [--audio VER]\n"
     "                [--isp VER] [--bootloader VER] [--backup-fx3 VER] [--fpga-size BYTES]\n"
+    "                [--fx3-size BYTES] [--audio-size BYTES] [--isp-size BYTES]\n"
+    "                [--bootloader-size BYTES] [--backup-fx3-size BYTES]\n"
     "                [--lut SERIAL]...   (component files for -c; prints the -c arguments)\n"
     "DIR defaults to $VELTRION_SIM.\n";
 

@@ -77,6 +77,25 @@ TEST(SampleFirmware, ComponentSetsBuildImagesThatParse) {
     EXPECT_EQ(package.productIds, (std::vector<uint16_t>{0x0003, 0x0002}));
 }
 
+TEST(SampleFirmware, SmallComponentsMakeASmallImageThatParses) {
+    TempDir dir;
+    auto args = makeFirmware({"--group", "V3G", "--out", dir.file("small"), "--fpga-size", "4096", "--fx3-size", "4096",
+                              "--bootloader-size", "2048", "--backup-fx3-size", "4096", "--isp-size", "8192",
+                              "--audio-size", "2048"});
+    const std::vector<size_t> sizes{4096, 4096, 2048, 8192, 2048, 4096};
+    for (size_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(readFile(args[i]).size(), sizes[i]) << args[i];
+    std::vector<uint8_t> lutBuffer(veltrion::lut::kBufferSize);
+    CapturingLogger log;
+    args.push_back(dir.file("small.img"));
+    ASSERT_TRUE(veltrion::images::createSingleImage(args, lutBuffer, log)) << log.text();
+    const veltrion::UpdatePackage package = parse(dir.file("small.img"));
+    EXPECT_EQ(package.isp.length(), 8192u);
+    EXPECT_EQ(package.audio.length(), 2048u);
+    EXPECT_EQ(package.fx3.size(), 4096u);
+    EXPECT_EQ(package.bootloader.size(), 2048u);
+    EXPECT_EQ(package.backupFx3.size(), 4096u);
+}
+
 TEST(SampleFirmware, RefusesWhatCannotMakeAFittingImage) {
     TempDir dir;
     EXPECT_THROW(makeFirmware({"--group", "V9G", "--out", dir.file("x")}), std::runtime_error);
@@ -84,5 +103,11 @@ TEST(SampleFirmware, RefusesWhatCannotMakeAFittingImage) {
     EXPECT_THROW(makeFirmware({"--group", "V3G", "--out", dir.file("x"), "--lut", "SHORT"}), std::runtime_error);
     EXPECT_THROW(makeFirmware({"--group", "V3G", "--out", dir.file("x"), "--fpga-size", "7000000"}),
                  std::runtime_error);
+    // An ISP component that would reach into the audio component's sector, a
+    // boot loader of no whole number of 32-bit words, a size that is not a number.
+    EXPECT_THROW(makeFirmware({"--group", "V3G", "--out", dir.file("x"), "--isp-size", "200000"}), std::runtime_error);
+    EXPECT_THROW(makeFirmware({"--group", "V3G", "--out", dir.file("x"), "--bootloader-size", "1001"}),
+                 std::runtime_error);
+    EXPECT_THROW(makeFirmware({"--group", "V3G", "--out", dir.file("x"), "--audio-size", "-1"}), std::runtime_error);
     EXPECT_THROW(makeFirmware({"--group", "V3G"}), std::runtime_error);
 }
