@@ -9,6 +9,7 @@
 
 #include "Dispatch.h"
 #include "device/recording/Recorder.h"
+#include "device/recording/ReplaySession.h"
 #include "Preprocess.h"
 #include "UpdateProgress.h"
 #include "Usage.h"
@@ -81,6 +82,17 @@ bool finishRecording() {
     return false;
 }
 
+// A replay must go as far as the recording: a run that asks for less than
+// the recorded run did has changed its requests as surely as one that asks
+// for something else.
+void finishReplay() {
+    if (!std::getenv(veltrion::recording::kReplayVariable)) return;
+    if (auto* session = veltrion::recording::ReplaySession::active()) {
+        const std::string line = session->unreplayed();
+        if (!line.empty()) veltrion::recording::replayFatal(line);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -109,5 +121,6 @@ int main(int argc, char* argv[]) {
     if (!startRecording(run.recordFile)) return kExitFailure;
     std::printf("Using channel: %s\n", run.useVendorChannel ? "Veltrion-C" : "UVC");
     const int result = runAction(run);
+    finishReplay();
     return finishRecording() ? result : kExitFailure;
 }

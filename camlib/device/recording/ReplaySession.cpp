@@ -129,6 +129,26 @@ const ExchangeRecord& ReplaySession::take(const std::string& stream, const Excha
     return recorded;
 }
 
+std::string ReplaySession::unreplayed() {
+    const std::lock_guard guard(mutex_);
+    const ExchangeRecord* first = nullptr;
+    size_t firstIndex = 0;
+    for (const auto& [name, queue] : streams_) {
+        for (size_t at = queue.next; at < queue.records.size(); ++at) {
+            const size_t index = queue.records[at];
+            if (recording_.records[index].kind == RecordKind::ClockReading) continue;
+            if (!first || index < firstIndex) {
+                first = &recording_.records[index];
+                firstIndex = index;
+            }
+            break;
+        }
+    }
+    if (!first) return "";
+    return "replay: exchange " + std::to_string(exchangeNumber(firstIndex)) + ": recorded " + describeRequest(*first) +
+           "; the program sent nothing more";
+}
+
 bool ReplaySession::takeEvents(uint32_t recordedPortId, std::vector<HotplugEvent>& events) {
     const std::lock_guard guard(mutex_);
     auto pending = events_.find(recordedPortId);

@@ -44,6 +44,11 @@ public:
     // The recorded exchange that answers the request sent on stream; ends the
     // run when it differs or the stream has nothing more.
     const ExchangeRecord& take(const std::string& stream, const ExchangeRecord& sent);
+    // Empty when the program asked for every exchange the recording holds
+    // (closes and hot-plug deliveries aside); else the "replay:" line naming
+    // the first it did not ask for: a run that stops short of the recorded
+    // one sent other requests too.
+    std::string unreplayed();
     // The next recorded batch of a hot-plug port, once the exchanges recorded
     // before it have been replayed. False when none is due.
     bool takeEvents(uint32_t recordedPortId, std::vector<HotplugEvent>& events);
