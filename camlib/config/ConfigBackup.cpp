@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/WaitClock.h"
+
 namespace veltrion::configbackup {
 
 namespace fs = std::filesystem;
@@ -19,7 +21,8 @@ constexpr int kMaxNameAttempts = 100;
 
 std::string utcTimestamp() {
     using namespace std::chrono;
-    const auto now = system_clock::now();
+    // A replay names the backup as the recorded run did.
+    const auto now = WaitClock::timeOfDay();
     const auto day = floor<days>(now);
     const year_month_day date{day};
     const hh_mm_ss time{floor<seconds>(now - day)};

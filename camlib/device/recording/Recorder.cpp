@@ -52,6 +52,13 @@ public:
         return reading;
     }
     void sleepFor(WaitClock::duration length) override { std::this_thread::sleep_for(length); }
+    // Counted from the start the header keeps, with a noted reading, so that
+    // a replay computes the same time of day from the same reading.
+    std::chrono::system_clock::time_point timeOfDay() override {
+        const auto reading = now();
+        if (auto recorder = runningRecorder()) return recorder->timeOfDayAt(reading);
+        return std::chrono::system_clock::now();
+    }
 };
 
 RecordingClock recordingClock;
@@ -66,6 +73,7 @@ bool Recorder::open(std::string& error) {
     RecordingHeader header;
     header.program = program_invocation_short_name ? program_invocation_short_name : "";
     header.startedUnix = static_cast<uint64_t>(std::time(nullptr));
+    startedUnix_ = header.startedUnix;
     start_ = lastFlush_ = Clock::now();
     return writer_.open(path_, header, error);
 }
@@ -115,6 +123,10 @@ bool Recorder::finish(std::string& error) {
     if (!written) error = "cannot write the recording " + holder.recorder->path_;
     holder.recorder.reset();
     return written;
+}
+
+std::chrono::system_clock::time_point Recorder::timeOfDayAt(std::chrono::steady_clock::time_point reading) const {
+    return startedAt(startedUnix_) + std::chrono::duration_cast<std::chrono::system_clock::duration>(reading - start_);
 }
 
 uint32_t Recorder::newId() {

@@ -41,6 +41,9 @@ public:
     // Notes a reading of the library's wait clock after the calling thread's
     // last exchange (nothing before its first).
     void noteClockReading(std::chrono::steady_clock::time_point reading);
+    // The time of day at a reading of the wait clock: the header's start
+    // plus the time since the recording started.
+    std::chrono::system_clock::time_point timeOfDayAt(std::chrono::steady_clock::time_point reading) const;
 
 private:
     bool open(std::string& error);
@@ -51,6 +54,7 @@ private:
     RecordingWriter writer_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastFlush_;
+    uint64_t startedUnix_ = 0;
     uint32_t nextId_ = 1;
     uint64_t written_ = 0;  // records so far
 };

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,11 @@ struct RecordingHeader {
     std::string program;       // the program that made it
     uint64_t startedUnix = 0;  // wall-clock start, seconds since 1970
 };
+
+// The header's start as a time of day.
+inline std::chrono::system_clock::time_point startedAt(uint64_t startedUnix) {
+    return std::chrono::system_clock::time_point(std::chrono::seconds(startedUnix));
+}
 
 struct Recording {
     RecordingHeader header;

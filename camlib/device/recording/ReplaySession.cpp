@@ -176,6 +176,12 @@ WaitClock::time_point ReplaySession::now() {
     return origin_ + std::chrono::nanoseconds(place.nanos);
 }
 
+std::chrono::system_clock::time_point ReplaySession::timeOfDay() {
+    const auto reading = now();
+    return startedAt(recording_.header.startedUnix) +
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(reading - origin_);
+}
+
 void ReplaySession::sleepFor(WaitClock::duration length) {
     {
         const std::lock_guard guard(mutex_);

@@ -55,6 +55,9 @@ public:
 
     WaitClock::time_point now() override;
     void sleepFor(WaitClock::duration length) override;
+    // The recorded start plus the reading now() gives: what the recorded run
+    // computed at the same point.
+    std::chrono::system_clock::time_point timeOfDay() override;
 
     // Stream names.
     static std::string usbStream(const std::string& path) { return "usb " + path; }
