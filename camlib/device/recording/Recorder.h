@@ -38,6 +38,13 @@ public:
     uint32_t newId();
     // Stamps the record with the time since the recording started and writes it.
     void append(ExchangeRecord record);
+    // Appends the record of a port call and gives back its result, which the
+    // port returns.
+    int appendCall(ExchangeRecord record) {
+        const int result = record.result;
+        append(std::move(record));
+        return result;
+    }
     // Notes a reading of the library's wait clock after the calling thread's
     // last exchange (nothing before its first).
     void noteClockReading(std::chrono::steady_clock::time_point reading);

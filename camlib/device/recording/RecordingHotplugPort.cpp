@@ -1,3 +1,4 @@
+#include "PortRequests.h"
 #include "RecordingPorts.h"
 
 namespace veltrion::recording {
@@ -18,9 +19,7 @@ public:
         const size_t before = events.size();
         inner_->takeEvents(events);
         if (events.size() == before) return;
-        ExchangeRecord r;
-        r.kind = RecordKind::HotplugEvents;
-        r.id = id_;
+        ExchangeRecord r = exchangeOf(RecordKind::HotplugEvents, id_);
         r.events.assign(events.begin() + static_cast<std::ptrdiff_t>(before), events.end());
         recorder_->append(std::move(r));
     }
@@ -36,9 +35,7 @@ private:
 std::unique_ptr<HotplugPort> recordHotplugPort(std::unique_ptr<HotplugPort> inner, const std::string& error,
                                                std::shared_ptr<Recorder> recorder) {
     if (!recorder) return inner;
-    ExchangeRecord r;
-    r.kind = RecordKind::HotplugOpen;
-    r.id = recorder->newId();
+    ExchangeRecord r = exchangeOf(RecordKind::HotplugOpen, recorder->newId());
     r.result = inner ? 0 : -1;
     r.text = inner ? inner->sourceName() : error;
     r.flag = inner && inner->eventDescriptor() >= 0;

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "PortRequests.h"
 #include "RecordingPorts.h"
 
 namespace veltrion::recording {
@@ -13,32 +14,17 @@ public:
 
     ~RecordingUsbHandle() override {
         inner_.reset();
-        ExchangeRecord record;
-        record.kind = RecordKind::UsbClose;
-        record.id = id_;
-        recorder_->append(std::move(record));
+        recorder_->append(exchangeOf(RecordKind::UsbClose, id_));
     }
 
     int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                         uint16_t length, unsigned timeoutMs) override {
-        ExchangeRecord record;
-        record.kind = RecordKind::UsbControl;
-        record.id = id_;
-        record.requestType = requestType;
-        record.request = request;
-        record.value = value;
-        record.index = index;
-        record.length = length;
-        record.timeoutMs = timeoutMs;
         // What goes out is taken before the call, what comes in after it.
-        const bool out = carriesDataOut(record);
-        if (out && data) record.data.assign(data, data + length);
+        ExchangeRecord record =
+            controlTransferRequest(id_, requestType, request, value, index, data, length, timeoutMs);
         record.result = inner_->controlTransfer(requestType, request, value, index, data, length, timeoutMs);
-        if (!out && data && record.result > 0)
-            record.data.assign(data, data + std::min<int>(record.result, length));
-        const int result = record.result;
-        recorder_->append(std::move(record));
-        return result;
+        keepDataIn(record, data, record.result > 0 ? std::min<size_t>(record.result, length) : 0);
+        return recorder_->appendCall(std::move(record));
     }
 
 private:
@@ -53,28 +39,21 @@ public:
         : inner_(std::move(inner)), recorder_(std::move(recorder)) {}
 
     int listDevices(std::vector<UsbDeviceEntry>& devices) override {
-        ExchangeRecord record;
-        record.kind = RecordKind::UsbList;
+        ExchangeRecord record = exchangeOf(RecordKind::UsbList);
         record.result = inner_->listDevices(devices);
         record.usbDevices = devices;
-        const int result = record.result;
-        recorder_->append(std::move(record));
-        return result;
+        return recorder_->appendCall(std::move(record));
     }
 
     int open(const std::string& path, std::unique_ptr<UsbHandle>& handle) override {
-        ExchangeRecord record;
-        record.kind = RecordKind::UsbOpen;
-        record.path = path;
+        ExchangeRecord record = openRequest(RecordKind::UsbOpen, path);
         std::unique_ptr<UsbHandle> opened;
         record.result = inner_->open(path, opened);
         if (record.result == 0 && opened) {
             record.id = recorder_->newId();
             handle = std::make_unique<RecordingUsbHandle>(std::move(opened), record.id, recorder_);
         }
-        const int result = record.result;
-        recorder_->append(std::move(record));
-        return result;
+        return recorder_->appendCall(std::move(record));
     }
 
     std::string writerLockFile(const std::string& path) const override { return inner_->writerLockFile(path); }

@@ -1,3 +1,4 @@
+#include "PortRequests.h"
 #include "RecordingPorts.h"
 
 namespace veltrion::recording {
@@ -11,11 +12,11 @@ public:
 
     ~RecordingVideoSource() override {
         inner_.reset();
-        record(RecordKind::VideoClose);
+        recorder_->append(exchangeOf(RecordKind::VideoClose, id_));
     }
 
     bool isGone() override {
-        ExchangeRecord r = start(RecordKind::VideoGone);
+        ExchangeRecord r = exchangeOf(RecordKind::VideoGone, id_);
         r.flag = inner_->isGone();
         const bool gone = r.flag;
         recorder_->append(std::move(r));
@@ -23,64 +24,41 @@ public:
     }
 
     int findExtensionUnit(const UnitGuid& guid, uint8_t& unitId) override {
-        ExchangeRecord r = start(RecordKind::VideoFindUnit);
-        r.data.assign(guid.begin(), guid.end());
+        ExchangeRecord r = findUnitRequest(id_, guid);
         r.result = inner_->findExtensionUnit(guid, unitId);
         r.unitId = unitId;
-        return finish(std::move(r));
+        return recorder_->appendCall(std::move(r));
     }
 
     int queryExtensionUnit(uint8_t unitId, uint8_t selector, XuQuery query, uint8_t* data, uint16_t size) override {
-        ExchangeRecord r = start(RecordKind::VideoXuQuery);
-        r.unitId = unitId;
-        r.selector = selector;
-        r.query = static_cast<uint8_t>(query);
-        r.length = size;
-        const bool out = carriesDataOut(r);
-        if (out && data) r.data.assign(data, data + size);
+        ExchangeRecord r = xuQueryRequest(id_, unitId, selector, query, data, size);
         r.result = inner_->queryExtensionUnit(unitId, selector, query, data, size);
-        if (!out && data && r.result == 0) r.data.assign(data, data + size);
-        return finish(std::move(r));
+        keepDataIn(r, data, r.result == 0 ? size : 0);
+        return recorder_->appendCall(std::move(r));
     }
 
     int queryControl(VideoControlId id, VideoControlRange& range) override {
-        ExchangeRecord r = start(RecordKind::VideoQueryControl);
-        r.controlId = static_cast<int32_t>(id);
+        ExchangeRecord r = videoControlRequest(id_, RecordKind::VideoQueryControl, id);
         r.result = inner_->queryControl(id, range);
         r.range = range;
-        return finish(std::move(r));
+        return recorder_->appendCall(std::move(r));
     }
 
     int getControl(VideoControlId id, int32_t& value) override {
-        ExchangeRecord r = start(RecordKind::VideoGetControl);
-        r.controlId = static_cast<int32_t>(id);
+        ExchangeRecord r = videoControlRequest(id_, RecordKind::VideoGetControl, id);
         r.result = inner_->getControl(id, value);
         r.controlValue = value;
-        return finish(std::move(r));
+        return recorder_->appendCall(std::move(r));
     }
 
     int setControl(VideoControlId id, int32_t value) override {
-        ExchangeRecord r = start(RecordKind::VideoSetControl);
-        r.controlId = static_cast<int32_t>(id);
+        ExchangeRecord r = videoControlRequest(id_, RecordKind::VideoSetControl, id);
         r.controlValue = value;
         r.result = inner_->setControl(id, value);
-        return finish(std::move(r));
+        return recorder_->appendCall(std::move(r));
     }
 
 private:
-    ExchangeRecord start(RecordKind kind) const {
-        ExchangeRecord r;
-        r.kind = kind;
-        r.id = id_;
-        return r;
-    }
-    void record(RecordKind kind) { recorder_->append(start(kind)); }
-    int finish(ExchangeRecord r) {
-        const int result = r.result;
-        recorder_->append(std::move(r));
-        return result;
-    }
-
     std::shared_ptr<VideoSource> inner_;
     uint32_t id_;
     std::shared_ptr<Recorder> recorder_;
@@ -92,28 +70,21 @@ public:
         : inner_(std::move(inner)), recorder_(std::move(recorder)) {}
 
     int listSources(std::vector<VideoSourceEntry>& sources) override {
-        ExchangeRecord r;
-        r.kind = RecordKind::VideoList;
+        ExchangeRecord r = exchangeOf(RecordKind::VideoList);
         r.result = inner_->listSources(sources);
         r.videoSources = sources;
-        const int result = r.result;
-        recorder_->append(std::move(r));
-        return result;
+        return recorder_->appendCall(std::move(r));
     }
 
     int openSource(const std::string& symbolicLink, std::shared_ptr<VideoSource>& source) override {
-        ExchangeRecord r;
-        r.kind = RecordKind::VideoOpen;
-        r.path = symbolicLink;
+        ExchangeRecord r = openRequest(RecordKind::VideoOpen, symbolicLink);
         std::shared_ptr<VideoSource> opened;
         r.result = inner_->openSource(symbolicLink, opened);
         if (r.result == 0 && opened) {
             r.id = recorder_->newId();
             source = std::make_shared<RecordingVideoSource>(std::move(opened), r.id, recorder_);
         }
-        const int result = r.result;
-        recorder_->append(std::move(r));
-        return result;
+        return recorder_->appendCall(std::move(r));
     }
 
 private:

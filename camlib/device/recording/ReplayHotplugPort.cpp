@@ -1,3 +1,4 @@
+#include "PortRequests.h"
 #include "ReplayPorts.h"
 
 namespace veltrion::recording {
@@ -24,9 +25,7 @@ private:
 }  // namespace
 
 std::unique_ptr<HotplugPort> replayHotplugPort(ReplaySession& session, std::string& error) {
-    ExchangeRecord sent;
-    sent.kind = RecordKind::HotplugOpen;
-    const ExchangeRecord& recorded = session.take(ReplaySession::kHotplugStream, sent);
+    const ExchangeRecord& recorded = session.take(ReplaySession::kHotplugStream, exchangeOf(RecordKind::HotplugOpen));
     if (recorded.result != 0) {
         error = recorded.text;
         return nullptr;

@@ -1,6 +1,4 @@
-#include <algorithm>
-#include <cstring>
-
+#include "PortRequests.h"
 #include "ReplayPorts.h"
 
 namespace veltrion::recording {
@@ -13,18 +11,9 @@ public:
 
     int controlTransfer(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                         uint16_t length, unsigned timeoutMs) override {
-        ExchangeRecord sent;
-        sent.kind = RecordKind::UsbControl;
-        sent.requestType = requestType;
-        sent.request = request;
-        sent.value = value;
-        sent.index = index;
-        sent.length = length;
-        sent.timeoutMs = timeoutMs;
-        if (carriesDataOut(sent) && data) sent.data.assign(data, data + length);
-        const ExchangeRecord& recorded = session_.take(stream_, sent);
-        if (!carriesDataOut(recorded) && data)
-            std::memcpy(data, recorded.data.data(), std::min<size_t>(recorded.data.size(), length));
+        const ExchangeRecord& recorded =
+            session_.take(stream_, controlTransferRequest(0, requestType, request, value, index, data, length, timeoutMs));
+        giveDataIn(recorded, data, length);
         return recorded.result;
     }
 
@@ -38,19 +27,14 @@ public:
     explicit ReplayUsbPort(ReplaySession& session) : session_(session) {}
 
     int listDevices(std::vector<UsbDeviceEntry>& devices) override {
-        ExchangeRecord sent;
-        sent.kind = RecordKind::UsbList;
-        const ExchangeRecord& recorded = session_.take(ReplaySession::kUsbListStream, sent);
+        const ExchangeRecord& recorded = session_.take(ReplaySession::kUsbListStream, exchangeOf(RecordKind::UsbList));
         devices = recorded.usbDevices;
         return recorded.result;
     }
 
     int open(const std::string& path, std::unique_ptr<UsbHandle>& handle) override {
-        ExchangeRecord sent;
-        sent.kind = RecordKind::UsbOpen;
-        sent.path = path;
         const std::string stream = ReplaySession::usbStream(path);
-        const ExchangeRecord& recorded = session_.take(stream, sent);
+        const ExchangeRecord& recorded = session_.take(stream, openRequest(RecordKind::UsbOpen, path));
         if (recorded.result == 0) handle = std::make_unique<ReplayUsbHandle>(session_, stream);
         return recorded.result;
     }

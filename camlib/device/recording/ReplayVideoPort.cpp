@@ -1,6 +1,4 @@
-#include <algorithm>
-#include <cstring>
-
+#include "PortRequests.h"
 #include "ReplayPorts.h"
 
 namespace veltrion::recording {
@@ -11,58 +9,39 @@ class ReplayVideoSource : public VideoSource {
 public:
     ReplayVideoSource(ReplaySession& session, std::string stream) : session_(session), stream_(std::move(stream)) {}
 
-    bool isGone() override { return take(request(RecordKind::VideoGone)).flag; }
+    bool isGone() override { return take(exchangeOf(RecordKind::VideoGone)).flag; }
 
     int findExtensionUnit(const UnitGuid& guid, uint8_t& unitId) override {
-        ExchangeRecord sent = request(RecordKind::VideoFindUnit);
-        sent.data.assign(guid.begin(), guid.end());
-        const ExchangeRecord& recorded = take(sent);
+        const ExchangeRecord& recorded = take(findUnitRequest(0, guid));
         unitId = recorded.unitId;
         return recorded.result;
     }
 
     int queryExtensionUnit(uint8_t unitId, uint8_t selector, XuQuery query, uint8_t* data, uint16_t size) override {
-        ExchangeRecord sent = request(RecordKind::VideoXuQuery);
-        sent.unitId = unitId;
-        sent.selector = selector;
-        sent.query = static_cast<uint8_t>(query);
-        sent.length = size;
-        if (carriesDataOut(sent) && data) sent.data.assign(data, data + size);
-        const ExchangeRecord& recorded = take(sent);
-        if (!carriesDataOut(recorded) && data)
-            std::memcpy(data, recorded.data.data(), std::min<size_t>(recorded.data.size(), size));
+        const ExchangeRecord& recorded = take(xuQueryRequest(0, unitId, selector, query, data, size));
+        giveDataIn(recorded, data, size);
         return recorded.result;
     }
 
     int queryControl(VideoControlId id, VideoControlRange& range) override {
-        ExchangeRecord sent = request(RecordKind::VideoQueryControl);
-        sent.controlId = static_cast<int32_t>(id);
-        const ExchangeRecord& recorded = take(sent);
+        const ExchangeRecord& recorded = take(videoControlRequest(0, RecordKind::VideoQueryControl, id));
         range = recorded.range;
         return recorded.result;
     }
 
     int getControl(VideoControlId id, int32_t& value) override {
-        ExchangeRecord sent = request(RecordKind::VideoGetControl);
-        sent.controlId = static_cast<int32_t>(id);
-        const ExchangeRecord& recorded = take(sent);
+        const ExchangeRecord& recorded = take(videoControlRequest(0, RecordKind::VideoGetControl, id));
         value = recorded.controlValue;
         return recorded.result;
     }
 
     int setControl(VideoControlId id, int32_t value) override {
-        ExchangeRecord sent = request(RecordKind::VideoSetControl);
-        sent.controlId = static_cast<int32_t>(id);
+        ExchangeRecord sent = videoControlRequest(0, RecordKind::VideoSetControl, id);
         sent.controlValue = value;
         return take(sent).result;
     }
 
 private:
-    static ExchangeRecord request(RecordKind kind) {
-        ExchangeRecord sent;
-        sent.kind = kind;
-        return sent;
-    }
     const ExchangeRecord& take(const ExchangeRecord& sent) { return session_.take(stream_, sent); }
 
     ReplaySession& session_;
@@ -74,19 +53,15 @@ public:
     explicit ReplayVideoPort(ReplaySession& session) : session_(session) {}
 
     int listSources(std::vector<VideoSourceEntry>& sources) override {
-        ExchangeRecord sent;
-        sent.kind = RecordKind::VideoList;
-        const ExchangeRecord& recorded = session_.take(ReplaySession::kVideoListStream, sent);
+        const ExchangeRecord& recorded =
+            session_.take(ReplaySession::kVideoListStream, exchangeOf(RecordKind::VideoList));
         sources = recorded.videoSources;
         return recorded.result;
     }
 
     int openSource(const std::string& symbolicLink, std::shared_ptr<VideoSource>& source) override {
-        ExchangeRecord sent;
-        sent.kind = RecordKind::VideoOpen;
-        sent.path = symbolicLink;
         const std::string stream = ReplaySession::videoStream(symbolicLink);
-        const ExchangeRecord& recorded = session_.take(stream, sent);
+        const ExchangeRecord& recorded = session_.take(stream, openRequest(RecordKind::VideoOpen, symbolicLink));
         if (recorded.result == 0) source = std::make_shared<ReplayVideoSource>(session_, stream);
         return recorded.result;
     }
