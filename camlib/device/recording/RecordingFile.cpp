@@ -44,6 +44,13 @@ void putString(std::string& out, const std::string& text) {
     out.append(text);
 }
 
+// A count, then each entry as putEntry writes it.
+template <typename Entry, typename PutEntry>
+void putEntries(std::string& out, const std::vector<Entry>& entries, PutEntry putEntry) {
+    putVarint(out, entries.size());
+    for (const auto& entry : entries) putEntry(entry);
+}
+
 // ---- reading: every read is checked against what is left ----
 
 class Cursor {
@@ -91,29 +98,50 @@ public:
         value = raw != 0;
         return true;
     }
-    bool bytes(std::vector<uint8_t>& out) {
-        uint64_t size = 0;
-        if (!varint(size) || size > left()) return false;
-        out.assign(bytes_ + offset_, bytes_ + offset_ + size);
+    bool skip(size_t size) {
+        if (size > left()) return false;
         offset_ += size;
+        return true;
+    }
+    // Bytes of an exchange whose length field says there are at most most.
+    bool bytes(std::vector<uint8_t>& out, size_t most = std::numeric_limits<size_t>::max()) {
+        const uint8_t* start = nullptr;
+        size_t size = 0;
+        if (!lengthPrefixed(start, size) || size > most) return false;
+        out.assign(start, start + size);
         return true;
     }
     bool text(std::string& out) {
-        uint64_t size = 0;
-        if (!varint(size) || size > left()) return false;
-        out.assign(reinterpret_cast<const char*>(bytes_ + offset_), size);
-        offset_ += size;
+        const uint8_t* start = nullptr;
+        size_t size = 0;
+        if (!lengthPrefixed(start, size)) return false;
+        out.assign(reinterpret_cast<const char*>(start), size);
         return true;
     }
-    // A count of entries each at least minEntrySize bytes long.
-    bool count(size_t& value, size_t minEntrySize) {
-        uint64_t raw = 0;
-        if (!varint(raw) || raw > left() / minEntrySize) return false;
-        value = static_cast<size_t>(raw);
+    // A count, then each entry as getEntry reads it. Each entry takes at least
+    // minEntrySize bytes, so a count the rest cannot hold is refused before
+    // anything is allocated for it.
+    template <typename Entry, typename GetEntry>
+    bool entries(std::vector<Entry>& out, size_t minEntrySize, GetEntry getEntry) {
+        uint64_t count = 0;
+        if (!varint(count) || count > left() / minEntrySize) return false;
+        out.resize(static_cast<size_t>(count));
+        for (auto& entry : out)
+            if (!getEntry(entry)) return false;
         return true;
     }
 
 private:
+    // A varint length and that many bytes, all of them there.
+    bool lengthPrefixed(const uint8_t*& start, size_t& size) {
+        uint64_t length = 0;
+        if (!varint(length) || length > left()) return false;
+        start = bytes_ + offset_;
+        size = static_cast<size_t>(length);
+        offset_ += size;
+        return true;
+    }
+
     const uint8_t* bytes_;
     size_t size_;
     size_t offset_ = 0;
@@ -123,12 +151,11 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
     switch (r.kind) {
         case RecordKind::UsbList:
             putSigned(out, r.result);
-            putVarint(out, r.usbDevices.size());
-            for (const auto& device : r.usbDevices) {
+            putEntries(out, r.usbDevices, [&](const UsbDeviceEntry& device) {
                 putString(out, device.path);
                 putVarint(out, device.vendorId);
                 putVarint(out, device.productId);
-            }
+            });
             break;
         case RecordKind::UsbOpen:
         case RecordKind::VideoOpen:
@@ -153,13 +180,12 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
             break;
         case RecordKind::VideoList:
             putSigned(out, r.result);
-            putVarint(out, r.videoSources.size());
-            for (const auto& source : r.videoSources) {
+            putEntries(out, r.videoSources, [&](const VideoSourceEntry& source) {
                 putString(out, source.symbolicLink);
                 putString(out, source.friendlyName);
                 putString(out, source.serial);
                 putByte(out, source.serialKnown ? 1 : 0);
-            }
+            });
             break;
         case RecordKind::VideoGone:
             putVarint(out, r.id);
@@ -204,12 +230,11 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
             break;
         case RecordKind::HotplugEvents:
             putVarint(out, r.id);
-            putVarint(out, r.events.size());
-            for (const auto& event : r.events) {
+            putEntries(out, r.events, [&](const HotplugEvent& event) {
                 putByte(out, event.kind == HotplugEvent::Kind::Arrival ? 0 : 1);
                 putString(out, event.devicePath);
                 putString(out, event.friendlyName);
-            }
+            });
             break;
         case RecordKind::ClockReading:
             putVarint(out, r.previous);
@@ -222,15 +247,10 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
 
 bool decodeBody(Cursor& in, ExchangeRecord& r) {
     switch (r.kind) {
-        case RecordKind::UsbList: {
-            size_t count = 0;
-            if (!in.signedValue(r.result) || !in.count(count, 3)) return false;
-            r.usbDevices.resize(count);
-            for (auto& device : r.usbDevices)
-                if (!in.text(device.path) || !in.unsignedValue(device.vendorId) || !in.unsignedValue(device.productId))
-                    return false;
-            return true;
-        }
+        case RecordKind::UsbList:
+            return in.signedValue(r.result) && in.entries(r.usbDevices, 3, [&](UsbDeviceEntry& device) {
+                return in.text(device.path) && in.unsignedValue(device.vendorId) && in.unsignedValue(device.productId);
+            });
         case RecordKind::UsbOpen:
         case RecordKind::VideoOpen:
             return in.text(r.path) && in.signedValue(r.result) && in.unsignedValue(r.id);
@@ -240,18 +260,12 @@ bool decodeBody(Cursor& in, ExchangeRecord& r) {
         case RecordKind::UsbControl:
             return in.unsignedValue(r.id) && in.byte(r.requestType) && in.byte(r.request) &&
                    in.unsignedValue(r.value) && in.unsignedValue(r.index) && in.unsignedValue(r.length) &&
-                   in.unsignedValue(r.timeoutMs) && in.signedValue(r.result) && in.bytes(r.data) &&
-                   r.data.size() <= r.length;
-        case RecordKind::VideoList: {
-            size_t count = 0;
-            if (!in.signedValue(r.result) || !in.count(count, 4)) return false;
-            r.videoSources.resize(count);
-            for (auto& source : r.videoSources)
-                if (!in.text(source.symbolicLink) || !in.text(source.friendlyName) || !in.text(source.serial) ||
-                    !in.flag(source.serialKnown))
-                    return false;
-            return true;
-        }
+                   in.unsignedValue(r.timeoutMs) && in.signedValue(r.result) && in.bytes(r.data, r.length);
+        case RecordKind::VideoList:
+            return in.signedValue(r.result) && in.entries(r.videoSources, 4, [&](VideoSourceEntry& source) {
+                return in.text(source.symbolicLink) && in.text(source.friendlyName) && in.text(source.serial) &&
+                       in.flag(source.serialKnown);
+            });
         case RecordKind::VideoGone:
             return in.unsignedValue(r.id) && in.flag(r.flag);
         case RecordKind::VideoFindUnit:
@@ -259,8 +273,7 @@ bool decodeBody(Cursor& in, ExchangeRecord& r) {
                    in.signedValue(r.result) && in.byte(r.unitId);
         case RecordKind::VideoXuQuery:
             return in.unsignedValue(r.id) && in.byte(r.unitId) && in.byte(r.selector) && in.byte(r.query) &&
-                   in.unsignedValue(r.length) && in.signedValue(r.result) && in.bytes(r.data) &&
-                   r.data.size() <= r.length;
+                   in.unsignedValue(r.length) && in.signedValue(r.result) && in.bytes(r.data, r.length);
         case RecordKind::VideoQueryControl:
             return in.unsignedValue(r.id) && in.signedValue(r.controlId) && in.signedValue(r.result) &&
                    in.signedValue(r.range.minimum) && in.signedValue(r.range.maximum) &&
@@ -275,17 +288,13 @@ bool decodeBody(Cursor& in, ExchangeRecord& r) {
             r.result = failed ? -1 : 0;
             return true;
         }
-        case RecordKind::HotplugEvents: {
-            size_t count = 0;
-            if (!in.unsignedValue(r.id) || !in.count(count, 3)) return false;
-            r.events.resize(count);
-            for (auto& event : r.events) {
+        case RecordKind::HotplugEvents:
+            return in.unsignedValue(r.id) && in.entries(r.events, 3, [&](HotplugEvent& event) {
                 bool removal = false;
                 if (!in.flag(removal) || !in.text(event.devicePath) || !in.text(event.friendlyName)) return false;
                 event.kind = removal ? HotplugEvent::Kind::Removal : HotplugEvent::Kind::Arrival;
-            }
-            return true;
-        }
+                return true;
+            });
         case RecordKind::ClockReading:
             return in.unsignedValue(r.previous) && in.varint(r.clockNanos);
         case RecordKind::End:
@@ -340,20 +349,14 @@ bool decodeRecording(const uint8_t* bytes, size_t size, Recording& out, std::str
         error = "not a recording (no VELTREC mark)";
         return false;
     }
-    for (size_t i = 0; i < kMagicSize; ++i) {
-        uint8_t ignored = 0;
-        in.byte(ignored);
-    }
-    if (!in.unsignedValue(out.header.version)) {
-        error = "damaged header";
-        return false;
-    }
-    if (out.header.version != kFormatVersion) {
+    in.skip(kMagicSize);
+    const bool versionRead = in.unsignedValue(out.header.version);
+    if (versionRead && out.header.version != kFormatVersion) {
         error = "format version " + std::to_string(out.header.version) + " is not supported (this program reads " +
                 std::to_string(kFormatVersion) + ")";
         return false;
     }
-    if (!in.text(out.header.program) || !in.varint(out.header.startedUnix)) {
+    if (!versionRead || !in.text(out.header.program) || !in.varint(out.header.startedUnix)) {
         error = "damaged header";
         return false;
     }
@@ -474,19 +477,19 @@ void RecordingWriter::append(const ExchangeRecord& record) {
     if (!file_) return;
     encodeRecord(record, lastMicros_, buffer_);
     lastMicros_ = std::max(lastMicros_, record.timeMicros);
-    if (buffer_.size() >= kWriteBufferSize) {
-        if (gzwrite(file_, buffer_.data(), static_cast<unsigned>(buffer_.size())) != static_cast<int>(buffer_.size()))
-            failed_ = true;
-        buffer_.clear();
-    }
+    if (buffer_.size() >= kWriteBufferSize) writeBuffer();
 }
 
-void RecordingWriter::flush() {
-    if (!file_) return;
+void RecordingWriter::writeBuffer() {
     if (!buffer_.empty() &&
         gzwrite(file_, buffer_.data(), static_cast<unsigned>(buffer_.size())) != static_cast<int>(buffer_.size()))
         failed_ = true;
     buffer_.clear();
+}
+
+void RecordingWriter::flush() {
+    if (!file_) return;
+    writeBuffer();
     if (gzflush(file_, Z_SYNC_FLUSH) != Z_OK) failed_ = true;
 }
 
@@ -496,9 +499,7 @@ bool RecordingWriter::close() {
     end.kind = RecordKind::End;
     end.timeMicros = lastMicros_;
     encodeRecord(end, lastMicros_, buffer_);
-    if (gzwrite(file_, buffer_.data(), static_cast<unsigned>(buffer_.size())) != static_cast<int>(buffer_.size()))
-        failed_ = true;
-    buffer_.clear();
+    writeBuffer();
     if (gzclose(file_) != Z_OK) failed_ = true;
     file_ = nullptr;
     return !failed_;

@@ -64,6 +64,9 @@ public:
     bool isOpen() const { return file_ != nullptr; }
 
 private:
+    // Hands what is buffered to the compressor.
+    void writeBuffer();
+
     gzFile file_ = nullptr;
     uint64_t lastMicros_ = 0;
     bool failed_ = false;
