@@ -201,6 +201,38 @@ TEST(RecordingFile, AnotherVersionOrKindIsNotGuessedAt) {
     EXPECT_NE(error.find("unknown exchange kind 85"), std::string::npos) << error;
 }
 
+TEST(RecordingFile, DataOrACountTheRecordCannotHoldIsRefused) {
+    Recording read;
+    std::string error;
+    // More data than the exchange's length field allows, on both channels.
+    for (const RecordKind kind : {RecordKind::UsbControl, RecordKind::VideoXuQuery}) {
+        Recording recording;
+        recording.records.push_back(usbOpen("usb:1-1", 1));
+        ExchangeRecord longer = usbIn(1, 0xC1, {0x01, 0x00});
+        longer.kind = kind;
+        longer.length = 1;
+        recording.records.push_back(longer);
+        EXPECT_FALSE(decode(content(recording), read, error)) << recordKindName(kind);
+        EXPECT_NE(error.find("at exchange 2"), std::string::npos) << error;
+    }
+
+    // A device list claiming more entries than the bytes left could hold: refused
+    // before room is made for them.
+    Recording recording;
+    ExchangeRecord list;
+    list.kind = RecordKind::UsbList;
+    list.usbDevices = {{"usb:1-1", 0x3a7c, 0x0003}};
+    recording.records.push_back(list);
+    std::string bytes = content(recording);
+    std::string header;
+    encodeHeader(recording.header, header);
+    const size_t countAt = header.size() + 3;  // after the kind, the time and the result
+    ASSERT_EQ(bytes[countAt], 1);
+    bytes.replace(countAt, 1, "\xFF\xFF\xFF\xFF\x0F");  // 2^32 - 1 entries
+    EXPECT_FALSE(decode(bytes, read, error));
+    EXPECT_NE(error.find("at exchange 1"), std::string::npos) << error;
+}
+
 TEST(RecordingFile, AnUnfinishedRecordingIsReadableUpToItsLastFlush) {
     TempDir dir;
     const std::string path = (dir.path() / "running.rec").string();
