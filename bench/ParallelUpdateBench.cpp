@@ -10,10 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "BenchSupport.h"
+#include "BenchImages.h"
 #include "Bus.h"
-#include "manager/Veltrion2CamMgr.h"
-#include "support/FirmwareImages.h"
 
 namespace {
 
@@ -38,10 +36,7 @@ int main(int argc, char** argv) {
     {
         camsim::Bus bus(busDir);
         for (int i = 0; i < cameras; ++i) bus.add("cam" + std::to_string(i));
-        veltrion::Veltrion2CamMgr mgr(true);
-        QuietLogger quiet;
-        mgr.setLogger(&quiet);
-        const std::string image = testimages::buildSingleImage(mgr, dir, "newer", {"--group", "V3G"});
+        const std::string image = buildNewerImage(dir, {"--group", "V3G"});
         for (int i = 0; i < cameras; ++i) bus.set("cam" + std::to_string(i), "timing", "realistic");
 
         const double one = runTool("-p 0 -f " + image);

@@ -16,11 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "BenchSupport.h"
+#include "BenchImages.h"
 #include "Bus.h"
 #include "device/recording/RecordingFile.h"
-#include "manager/Veltrion2CamMgr.h"
-#include "support/FirmwareImages.h"
 
 namespace {
 
@@ -107,11 +105,7 @@ int main(int argc, char** argv) {
     {
         camsim::Bus bus(busDir);
         bus.add("cam0");
-        veltrion::Veltrion2CamMgr mgr(true);
-        QuietLogger quiet;
-        mgr.setLogger(&quiet);
-        const std::string image =
-            testimages::buildSingleImage(mgr, dir, "newer", {"--group", "V3G", "--fpga-size", fpgaSize});
+        const std::string image = buildNewerImage(dir, {"--group", "V3G", "--fpga-size", fpgaSize});
         const std::string update = "-p 0 -f " + image;
 
         double zeroPlain = 0, zeroRecorded = 0;
