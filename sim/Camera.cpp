@@ -24,18 +24,28 @@ constexpr uint8_t kDirectionIn = 0x80;
 constexpr uint8_t kTypeMask = 0x60;
 constexpr uint8_t kTypeStandard = 0x00;
 
+// One more transfer of an armed request fault; true when it was the last one
+// it waited for (the fault is then spent).
+bool countDown(std::map<uint8_t, uint32_t>& armed, uint8_t request) {
+    const auto entry = armed.find(request);
+    if (--entry->second > 0) return false;
+    armed.erase(entry);
+    return true;
+}
+
 }  // namespace
 
 Camera::Camera(std::filesystem::path folder)
     : folder_(std::move(folder)),
-      stateLock_(folder_.stateLockFile()),
       videoLock_(folder_.videoLockFile()),
       state_(folder_.load()),
       flashFile_(folder_.flashFile(), veltrion::flashmap::kFlashSize),
       flash_(flashFile_.bytes()),
       liveFile_(folder_.liveFile(), sizeof(LiveState), MappedFile::Open::CreateZeroed),
       live_(reinterpret_cast<LiveState*>(liveFile_.bytes().data())) {
-    const std::lock_guard processes(stateLock_);
+    // The block's own lock cannot guard setting the block up: processes
+    // opening the camera at once agree on that through a lock file.
+    const FileLock setUp(folder_.stateLockFile(), FileLock::Mode::Exclusive);
     if (live_->magic != LiveState::kMagic) initLiveLocked();
 }
 
@@ -43,65 +53,66 @@ void Camera::initLiveLocked() {
     // The first process to run the camera (or a bus made before the block
     // existed): what camera.json counted carries over.
     *live_ = LiveState{};
-    state_ = folder_.load();
-    live_->revision = state_.revision;
-    live_->counters = state_.counters;
+    live_->stateMutex.init();
+    state_.reset(folder_.load());
+    live_->revision = state_->revision;
+    live_->counters = state_->counters;
+    live_->led = state_->run.led;
     live_->registers.powerOn();
     live_->magic = LiveState::kMagic;
 }
 
-Camera::Request::Request(Camera& camera)
-    : camera_(camera), threads_(camera.mutex_), processes_(camera.stateLock_) {
+Camera::Request::Request(Camera& camera) : camera_(camera), lock_(camera.live_->stateMutex) {
     camera_.syncLocked();
-    before_ = camera_.state_;
 }
 
 Camera::Request::~Request() {
     try {
-        camera_.commitLocked(before_);
+        camera_.commitLocked();
     } catch (const SimError&) {
         // camera.json could not be written; the next change saves again.
     }
 }
 
 void Camera::syncLocked() {
-    if (live_->revision != state_.revision && !live_->removed) {
-        try {
-            state_ = folder_.load();
-        } catch (const SimError&) {
-            // The folder is going away under a remove; keep what we have.
-        }
+    if (live_->revision == state_->revision || live_->removed) return;
+    try {
+        state_.reset(folder_.load());
+    } catch (const SimError&) {
+        // The folder is going away under a remove; keep what we have.
     }
-    state_.counters = live_->counters;
 }
 
-void Camera::commitLocked(const CameraState& before) {
-    live_->counters = state_.counters;
-    if (sameExceptCounters(before, state_) || live_->removed) return;
-    state_.revision = std::max(live_->revision, state_.revision) + 1;
-    folder_.write(state_);
-    live_->revision = state_.revision;
+void Camera::commitLocked() {
+    if (!state_.edited() || live_->removed) return;
+    CameraState& saved = state_.edit();
+    saved.counters = live_->counters;
+    saved.run.led = live_->led;
+    saved.revision = std::max(live_->revision, saved.revision) + 1;
+    folder_.write(saved);
+    live_->revision = saved.revision;
+    state_.markSaved();
 }
 
 bool Camera::presentLocked() const {
-    return !live_->removed && !state_.bus.powerLost && wallClockMs() >= state_.bus.absentUntilMs;
+    return !live_->removed && !state_->bus.powerLost && wallClockMs() >= state_->bus.absentUntilMs;
 }
 
 BusView Camera::busViewLocked() const {
     BusView view;
     view.present = presentLocked();
-    view.attached = !live_->removed && !state_.bus.powerLost;
-    view.arrivalMs = state_.bus.absentUntilMs;
-    view.bootLoader = state_.running.mode == RunMode::BootLoader;
+    view.attached = !live_->removed && !state_->bus.powerLost;
+    view.arrivalMs = state_->bus.absentUntilMs;
+    view.bootLoader = state_->running.mode == RunMode::BootLoader;
     if (view.bootLoader) {
         view.vendorId = veltrion::kBootLoaderVendorId;
         view.productId = veltrion::kBootLoaderProductId;
     } else {
-        view.vendorId = state_.identity.vendorId;
-        view.productId = state_.identity.productId;
-        view.serial = state_.identity.serial;
-        view.friendlyName = state_.identity.friendlyName;
-        view.serialHidden = state_.identity.serialHidden;
+        view.vendorId = state_->identity.vendorId;
+        view.productId = state_->identity.productId;
+        view.serial = state_->identity.serial;
+        view.friendlyName = state_->identity.friendlyName;
+        view.serialHidden = state_->identity.serialHidden;
     }
     return view;
 }
@@ -112,13 +123,13 @@ BusView Camera::busView() {
 }
 
 uint64_t Camera::enumeration() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(live_->stateMutex);
     return live_->enumeration;
 }
 
 bool Camera::detached() const {
     // The flag lives in the shared block: one plain read is enough to tell.
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(live_->stateMutex);
     return live_->removed;
 }
 
@@ -139,24 +150,20 @@ int Camera::transfer(uint64_t enumeration, const SetupPacket& setup, uint8_t* da
 
 int Camera::transferLocked(const SetupPacket& setup, uint8_t* data) {
     if (setup.length > 0 && data == nullptr) return veltrion::kUsbErrorInvalidParam;
-    if (state_.timing.transferLatencyUs > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(state_.timing.transferLatencyUs));
+    if (state_->timing.transferLatencyUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(state_->timing.transferLatencyUs));
 
-    ++state_.counters.transfers[setup.request];
-    if (auto fail = state_.faults.failNext.find(setup.request); fail != state_.faults.failNext.end()) {
-        if (--fail->second == 0) state_.faults.failNext.erase(fail);
+    ++live_->counters.transfers[setup.request];
+    // Armed faults are looked up first and changed (saved) only when they fire.
+    if (state_->faults.failNext.contains(setup.request)) {
+        countDown(state_.edit().faults.failNext, setup.request);
         return veltrion::kUsbErrorIo;
     }
-    if (auto nth = state_.faults.failNth.find(setup.request); nth != state_.faults.failNth.end()) {
-        if (--nth->second == 0) {
-            state_.faults.failNth.erase(nth);
-            return veltrion::kUsbErrorIo;
-        }
-    }
-    if (!(setup.requestType & kDirectionIn)) return dispatch(setup, data);
-    auto shortReply = state_.faults.shortReply.find(setup.request);
-    if (shortReply == state_.faults.shortReply.end()) return dispatch(setup, data);
-    if (--shortReply->second == 0) state_.faults.shortReply.erase(shortReply);
+    if (state_->faults.failNth.contains(setup.request) && countDown(state_.edit().faults.failNth, setup.request))
+        return veltrion::kUsbErrorIo;
+    if (!(setup.requestType & kDirectionIn) || !state_->faults.shortReply.contains(setup.request))
+        return dispatch(setup, data);
+    countDown(state_.edit().faults.shortReply, setup.request);
 
     // The camera acts on the request but its reply comes short: half of what
     // was asked for, nothing of a one-byte reply. The host's buffer past what
@@ -172,7 +179,7 @@ int Camera::transferLocked(const SetupPacket& setup, uint8_t* data) {
 int Camera::dispatch(const SetupPacket& setup, uint8_t* data) {
     try {
         if ((setup.requestType & kTypeMask) == kTypeStandard) return handleStandard(setup, data);
-        if (state_.running.mode == RunMode::BootLoader) return handleBootLoader(setup, data);
+        if (state_->running.mode == RunMode::BootLoader) return handleBootLoader(setup, data);
         return handleVendor(setup, data);
     } catch (const SimError&) {
         // The hot-plug log could not be written at a reset or power loss.
@@ -226,25 +233,26 @@ int Camera::acknowledge(const SetupPacket& setup, uint8_t* data) {
 }
 
 bool Camera::isV3Group() const {
-    return veltrion::getFwGroupFromVidPid(state_.identity.vendorId, state_.identity.productId).find("V3") !=
+    return veltrion::getFwGroupFromVidPid(state_->identity.vendorId, state_->identity.productId).find("V3") !=
            std::string::npos;
 }
 
 void Camera::bootLocked() {
-    state_.running = bootFromFlash(flash_.all());
-    state_.run.spiMode = false;
+    CameraState& state = state_.edit();
+    state.running = bootFromFlash(flash_.all());
+    state.run.spiMode = false;
     live_->registers.powerOn();
     // The FX3 firmware carries the USB descriptors: a camera that boots the
     // firmware of another identity of its line (with or without audio)
     // enumerates with that identity's product id.
-    if (state_.running.mode == RunMode::Camera && state_.running.fx3.valid) {
-        const std::string key = veltrion::getVidPidStrFromFx3VerStr(state_.running.fx3.version);
+    if (state.running.mode == RunMode::Camera && state.running.fx3.valid) {
+        const std::string key = veltrion::getVidPidStrFromFx3VerStr(state.running.fx3.version);
         const veltrion::CameraIdentity* identity = nullptr;
         for (const auto& known : veltrion::cameraIdentities())
             if (key == known.key) identity = &known;
         if (identity && identity->firmwareGroup ==
-                            veltrion::getFwGroupFromVidPid(identity->vendorId, state_.identity.productId))
-            state_.identity.productId = identity->productId;
+                            veltrion::getFwGroupFromVidPid(identity->vendorId, state.identity.productId))
+            state.identity.productId = identity->productId;
     }
 }
 
@@ -252,9 +260,9 @@ void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
     ++live_->enumeration;
     live_->latch = {};
     live_->ram.loaded = false;
-    state_.run.streaming = false;  // the host's stream ends with the device
+    state_.edit().run.streaming = false;  // the host's stream ends with the device
     const int64_t now = wallClockMs();
-    state_.bus.absentUntilMs = now + reenumerationMs;
+    state_.edit().bus.absentUntilMs = now + reenumerationMs;
 
     const auto busDir = folder_.path().parent_path();
     // A node still arriving leaves once it has arrived: a camera's events
@@ -262,21 +270,21 @@ void Camera::leaveBusLocked(const BusView& before, uint32_t reenumerationMs) {
     if (before.attached)
         appendBusEvent(busDir, nodeEvent(veltrion::HotplugEvent::Kind::Removal, name(), before,
                                          std::max(now, before.arrivalMs)));
-    if (!state_.bus.powerLost)
+    if (!state_->bus.powerLost)
         appendBusEvent(busDir, nodeEvent(veltrion::HotplugEvent::Kind::Arrival, name(), busViewLocked(),
-                                         state_.bus.absentUntilMs));
+                                         state_->bus.absentUntilMs));
 }
 
 void Camera::powerCycle() {
     const Request request(*this);
     if (live_->removed) throw SimError("camera '" + name() + "' was removed");
     const BusView before = busViewLocked();
-    ++state_.counters.powerCycles;
-    state_.bus.powerLost = false;
-    state_.run.led = false;
+    ++live_->counters.powerCycles;
+    state_.edit().bus.powerLost = false;
+    live_->led = false;
     live_->busyUntil = {};
     bootLocked();
-    leaveBusLocked(before, state_.timing.reenumerationMs);
+    leaveBusLocked(before, state_->timing.reenumerationMs);
 }
 
 void Camera::detach() {
@@ -294,16 +302,18 @@ void Camera::detach() {
 void Camera::update(const std::function<void(CameraState&)>& change) {
     const Request request(*this);
     if (live_->removed) throw SimError("camera '" + name() + "' was removed");
-    const CameraState before = state_;
-    change(state_);
+    change(state_.edit());
     // Saved now, so a failure reaches the caller (the request's own save at
     // its end then finds nothing new).
-    commitLocked(before);
+    commitLocked();
 }
 
 CameraState Camera::snapshot() {
     const Request request(*this);
-    return state_;
+    CameraState state = *state_;
+    state.counters = live_->counters;
+    state.run.led = live_->led;
+    return state;
 }
 
 void Camera::writeFlashDirect(uint32_t address, std::span<const uint8_t> bytes) {
@@ -315,7 +325,7 @@ void Camera::writeFlashDirect(uint32_t address, std::span<const uint8_t> bytes) 
 }
 
 std::vector<uint8_t> Camera::readFlashDirect(uint32_t address, uint32_t length) const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(live_->stateMutex);
     std::vector<uint8_t> out(length);
     if (!flash_.read(address, out)) throw SimError("flash range outside the chip");
     return out;

@@ -26,6 +26,7 @@
 #include "LiveState.h"
 #include "MappedFile.h"
 #include "NorFlash.h"
+#include "SavedState.h"
 #include "device/uvc/VideoPort.h"
 
 namespace camsim {
@@ -109,9 +110,9 @@ private:
     using SteadyClock = std::chrono::steady_clock;
 
     // The camera held for one request: this process's other threads and
-    // every other process wait. It starts from what other processes left and
-    // saves what the request changed (camera.json for state, the shared block
-    // for counters) when it ends.
+    // every other process wait (the state lock in the shared block). It
+    // starts from what other processes left and saves what the request
+    // changed (camera.json) when it ends.
     class Request {
     public:
         explicit Request(Camera& camera);
@@ -121,9 +122,7 @@ private:
 
     private:
         Camera& camera_;
-        std::lock_guard<std::mutex> threads_;
-        std::lock_guard<LockFile> processes_;
-        CameraState before_;
+        std::lock_guard<SharedMutex> lock_;
     };
     // The video function held for one call, across threads and processes.
     struct VideoCall {
@@ -135,7 +134,7 @@ private:
     // Picks up what another process saved; the state lock is held.
     void syncLocked();
     // Leaves what the request changed for the next one; the lock is held.
-    void commitLocked(const CameraState& before);
+    void commitLocked();
     // Sets up a block no process has used yet; the lock is held.
     void initLiveLocked();
 
@@ -203,7 +202,7 @@ private:
     // The flash requests may write without SPI mode while a request of the
     // extension unit runs: the firmware hands the flash over for those itself,
     // as the host never sends the SPI-mode request on that channel.
-    bool flashWritable() const { return state_.run.spiMode || viaExtensionUnit_; }
+    bool flashWritable() const { return state_->run.spiMode || viaExtensionUnit_; }
     // Runs the request of a 7-byte header and latches its reply.
     int runLatchedRequest(std::span<const uint8_t> header);
     // The standard controls (requests/VideoControls.cpp); the lock is held.
@@ -221,13 +220,11 @@ private:
     void saveLocked();
 
     CameraFolder folder_;
-    mutable std::mutex mutex_;  // before stateLock_
-    LockFile stateLock_;
-    std::mutex videoMutex_;  // before videoLock_, both before mutex_
+    std::mutex videoMutex_;  // before videoLock_, both before the state lock
     LockFile videoLock_;
-    // camera.json as this process last read or wrote it; its counters are
-    // the shared block's while a request runs.
-    CameraState state_;
+    // camera.json as this process last read or wrote it. Its counters and
+    // LED are the shared block's (snapshot fills them in).
+    SavedState state_;
     MappedFile flashFile_;
     NorFlash flash_;
     MappedFile liveFile_;

@@ -184,12 +184,4 @@ struct CameraState {
     SelfTestState selfTest;
 };
 
-// Equal in everything but the counters and the revision: what a change of
-// run state, settings or faults shows up in.
-inline bool sameExceptCounters(const CameraState& a, const CameraState& b) {
-    return a.identity == b.identity && a.run == b.run && a.running == b.running && a.timing == b.timing &&
-           a.faults == b.faults && a.bus == b.bus && a.video == b.video &&
-           a.presets == b.presets && a.face == b.face && a.selfTest == b.selfTest;
-}
-
 }  // namespace camsim

@@ -3,10 +3,10 @@
 // What a camera holds while it runs and changes with nearly every request:
 // the enumeration it is on the bus in, its counters, the pending flash
 // status, the extension unit's reply latch, the monitors' selection, its
-// registers and the controller's RAM. One block per camera, mapped shared
-// from <camera>/live.bin by every process that talks to the camera, and
-// changed only under the camera's state lock: every process sees the same
-// device, as every host on a real bus would. camera.json keeps what changes
+// registers, its LED and the controller's RAM. One block per camera, mapped
+// shared from <camera>/live.bin by every process that talks to the camera,
+// and changed only under the camera's state lock (the mutex in the block):
+// every process sees the same device, as every host on a real bus would. camera.json keeps what changes
 // rarely (identity, settings, faults, presence); the block's revision tells
 // which camera.json is the latest.
 
@@ -17,6 +17,7 @@
 
 #include "CameraState.h"
 #include "RegisterFile.h"
+#include "SharedMutex.h"
 
 namespace camsim {
 
@@ -62,8 +63,11 @@ struct ControllerRam {
 };
 
 struct LiveState {
-    static constexpr uint64_t kMagic = 0x3176696C2D6D6973;  // "sim-liv1": this layout
+    static constexpr uint64_t kMagic = 0x3276696C2D6D6973;  // "sim-liv2": this layout
     uint64_t magic = 0;
+    // The camera's state lock: held for every request, by every thread of
+    // every process.
+    SharedMutex stateMutex;
     // camera.json's revision as last saved by any process.
     uint64_t revision = 0;
     // Bumped whenever the camera leaves the bus; a connection opened in an
@@ -72,6 +76,8 @@ struct LiveState {
     // The camera was unplugged for good (its folder is going away).
     bool removed = false;
     Counters counters;
+    // The blue LED; it goes dark at a reset or power loss.
+    bool led = false;
     // Until when a program or erase keeps the flash busy (the monotonic clock
     // is one for every process of the machine).
     std::chrono::steady_clock::time_point busyUntil{};

@@ -13,7 +13,7 @@
 namespace camsim {
 
 bool Camera::videoFunctionLocked(uint64_t enumeration) const {
-    return enumeration == live_->enumeration && presentLocked() && state_.running.mode == RunMode::Camera;
+    return enumeration == live_->enumeration && presentLocked() && state_->running.mode == RunMode::Camera;
 }
 
 int Camera::openVideoSource(uint16_t vendorId, uint16_t productId, const std::string& serial,
@@ -41,8 +41,8 @@ int Camera::extensionUnitQuery(uint64_t enumeration, uint8_t selector, veltrion:
     {
         const Request request(*this);
         if (!videoFunctionLocked(enumeration)) return -ENODEV;
-        ++state_.counters.xuCalls;
-        if (state_.faults.xuVanishAfter > 0 && --state_.faults.xuVanishAfter == 0) {
+        ++live_->counters.xuCalls;
+        if (state_->faults.xuVanishAfter > 0 && --state_.edit().faults.xuVanishAfter == 0) {
             // The cable comes out in the middle of the call.
             try {
                 losePower();
@@ -51,7 +51,7 @@ int Camera::extensionUnitQuery(uint64_t enumeration, uint8_t selector, veltrion:
             }
             return -ENODEV;
         }
-        stallMs = state_.faults.xuStallMs;
+        stallMs = state_->faults.xuStallMs;
         if (stallMs == 0) return extensionUnitLocked(selector, query, data, size);
     }
     // The answer comes late: the next video call on this camera waits behind

@@ -51,7 +51,7 @@ int Camera::handleRamWrite(uint32_t address, const SetupPacket& setup, const uin
 int Camera::handleRamRead(uint32_t address, const SetupPacket& setup, uint8_t* data) {
     if (setup.length > kMaxChunk || !insideRam(address, setup.length)) return veltrion::kUsbErrorPipe;
     std::copy_n(live_->ram.contents().begin() + (address - kRamBase), setup.length, data);
-    if (state_.faults.ramReadbackCorrupt && setup.length > 0) data[setup.length - 1] ^= 0x01;
+    if (state_->faults.ramReadbackCorrupt && setup.length > 0) data[setup.length - 1] ^= 0x01;
     return setup.length;
 }
 
@@ -67,7 +67,7 @@ int Camera::handleRamStart(uint32_t entryPoint) {
                                                      : std::string_view::npos;
     const BusView before = busViewLocked();
     if (markerAt == std::string_view::npos) {
-        state_.bus.powerLost = true;
+        state_.edit().bus.powerLost = true;
         leaveBusLocked(before, 0);
         return 0;
     }
@@ -80,9 +80,10 @@ int Camera::handleRamStart(uint32_t entryPoint) {
     running.mode = RunMode::Camera;
     running.fx3Source = Fx3Source::Ram;
     running.fx3 = ComponentState{true, version};
-    state_.running = running;
-    state_.run.spiMode = false;
-    leaveBusLocked(before, state_.timing.reenumerationMs);
+    CameraState& state = state_.edit();
+    state.running = running;
+    state.run.spiMode = false;
+    leaveBusLocked(before, state_->timing.reenumerationMs);
     return 0;
 }
 

@@ -103,7 +103,7 @@ ChecksumAnswer componentChecksum(std::span<const uint8_t> flash, uint32_t addres
 }  // namespace
 
 int Camera::handleComponentChecksum(const SetupPacket& setup, uint8_t* data) {
-    if (state_.faults.refuseChecksum) return veltrion::kUsbErrorPipe;
+    if (state_->faults.refuseChecksum) return veltrion::kUsbErrorPipe;
     const auto flash = flash_.all();
     ChecksumAnswer answer;
     switch (setup.value) {
@@ -115,7 +115,7 @@ int Camera::handleComponentChecksum(const SetupPacket& setup, uint8_t* data) {
         case kTypeAudio: answer = componentChecksum(flash, audioAddressFor(flash)); break;
         default: return veltrion::kUsbErrorPipe;
     }
-    if (state_.faults.checksumInconsistent) {
+    if (state_->faults.checksumInconsistent) {
         // Firmware with a broken query: mismatch reported with equal values.
         answer.match = false;
         answer.calculated = answer.expected;
@@ -123,8 +123,8 @@ int Camera::handleComponentChecksum(const SetupPacket& setup, uint8_t* data) {
     // The firmware sums the component before it answers: the vendor request
     // completes after that time, a request through the extension unit
     // latches a reply that is ready only then.
-    const uint32_t computeUs = state_.timing.checksumUs[setup.value];
-    state_.counters.checksumUs += computeUs;
+    const uint32_t computeUs = state_->timing.checksumUs[setup.value];
+    live_->counters.checksumUs += computeUs;
     if (viaExtensionUnit_)
         live_->latch.readyAt = SteadyClock::now() + std::chrono::microseconds(computeUs);
     else if (computeUs > 0)

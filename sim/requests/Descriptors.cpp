@@ -65,7 +65,7 @@ int Camera::handleStandard(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleDeviceDescriptor(const SetupPacket& setup, uint8_t* data) {
     const BusView view = busViewLocked();
-    const bool superSpeed = !view.bootLoader && state_.run.usbType == kUsbTypeSuperSpeed;
+    const bool superSpeed = !view.bootLoader && state_->run.usbType == kUsbTypeSuperSpeed;
     std::vector<uint8_t> out;
     veltrion::ByteWriter writer(out);
     writer.u8(static_cast<uint8_t>(vreq::kDeviceDescriptorSize));
@@ -87,7 +87,7 @@ int Camera::handleDeviceDescriptor(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleStringDescriptor(const SetupPacket& setup, uint8_t* data) {
     const uint8_t index = static_cast<uint8_t>(setup.value & 0xFF);
-    const bool bootLoader = state_.running.mode == RunMode::BootLoader;
+    const bool bootLoader = state_->running.mode == RunMode::BootLoader;
     if (index == kStringLanguages) {
         std::vector<uint8_t> out;
         veltrion::ByteWriter writer(out);
@@ -103,9 +103,9 @@ int Camera::handleStringDescriptor(const SetupPacket& setup, uint8_t* data) {
     } else if (index == kStringManufacturer) {
         text = kManufacturer;
     } else if (index == kStringProduct) {
-        text = veltrion::getProductNameFromVidPid(state_.identity.vendorId, state_.identity.productId);
+        text = veltrion::getProductNameFromVidPid(state_->identity.vendorId, state_->identity.productId);
     } else if (index == kStringSerial) {
-        text = state_.identity.serialAnswer.value_or(state_.identity.serial);
+        text = state_->identity.serialAnswer.value_or(state_->identity.serial);
     } else {
         return veltrion::kUsbErrorPipe;
     }

@@ -93,15 +93,17 @@ int Camera::extensionUnitLocked(uint8_t selector, XuQuery query, uint8_t* data, 
     if (get ? !control->get : query != XuQuery::SetCur || !control->set) return -EIO;
 
     switch (selector) {
-        case xu::kReady: data[0] = state_.video.ready ? 1 : 0; return 0;
+        case xu::kReady: data[0] = state_->video.ready ? 1 : 0; return 0;
         case xu::kFraming:
         case xu::kEnhancement: {
-            if (!state_.video.switchesPresent) return -EIO;
-            bool& on = selector == xu::kFraming ? state_.video.framing : state_.video.enhancement;
-            if (get)
-                data[0] = on ? 1 : 0;
-            else
-                on = data[0] != 0;
+            if (!state_->video.switchesPresent) return -EIO;
+            const bool framing = selector == xu::kFraming;
+            if (get) {
+                data[0] = (framing ? state_->video.framing : state_->video.enhancement) ? 1 : 0;
+                return 0;
+            }
+            VideoState& video = state_.edit().video;
+            (framing ? video.framing : video.enhancement) = data[0] != 0;
             return 0;
         }
         case xu::kFlashStatus: {

@@ -23,7 +23,7 @@ int Camera::handleFaceSensitivity(const SetupPacket& setup, uint8_t* data) {
     const uint16_t sensitivity =
         *veltrion::ByteReader(std::span<const uint8_t>(data, kSensitivityLength)).le16(0);
     if (sensitivity > face::kMaxSensitivity) return veltrion::kUsbErrorPipe;
-    state_.face.sensitivity = sensitivity;
+    state_.edit().face.sensitivity = sensitivity;
     return kSensitivityLength;
 }
 
@@ -31,7 +31,7 @@ int Camera::handleFaceBox(const SetupPacket& setup, uint8_t* data) {
     if (setup.value > kFaceBoxOn) return veltrion::kUsbErrorPipe;
     const std::array<uint8_t, 1> reply{kAccepted};
     const int result = replyIn(setup, data, reply);
-    if (result >= 0) state_.face.faceBox = setup.value == kFaceBoxOn;
+    if (result >= 0) state_.edit().face.faceBox = setup.value == kFaceBoxOn;
     return result;
 }
 

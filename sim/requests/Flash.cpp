@@ -49,11 +49,11 @@ int Camera::handleFlashRequest(const SetupPacket& setup, uint8_t* data) {
 }
 
 int Camera::handleFlashStatus(const SetupPacket& setup, uint8_t* data) {
-    if (setup.request == kSyncStatusRequest && state_.faults.refuseSyncStatus) return veltrion::kUsbErrorPipe;
-    const bool busy = state_.faults.busyStuck || SteadyClock::now() < live_->busyUntil;
+    if (setup.request == kSyncStatusRequest && state_->faults.refuseSyncStatus) return veltrion::kUsbErrorPipe;
+    const bool busy = state_->faults.busyStuck || SteadyClock::now() < live_->busyUntil;
     const std::array<uint8_t, kStatusSize> status = {static_cast<uint8_t>(busy ? kStatusBusy : 0), 0};
     const int result = replyIn(setup, data, status);
-    if (result >= 0) ++state_.counters.statusPolls;
+    if (result >= 0) ++live_->counters.statusPolls;
     return result;
 }
 
@@ -64,19 +64,19 @@ int Camera::handleFlashProgram(const SetupPacket& setup, uint8_t* data) {
     if (setup.length == 0 || setup.length > kPageSize || address >= flash_.size()) return veltrion::kUsbErrorPipe;
     waitWhileBusy();
     flash_.program(address, std::span<const uint8_t>(data, setup.length));
-    startBusy(state_.timing.pageProgramUs);
-    ++state_.counters.pagesProgrammed;
+    startBusy(state_->timing.pageProgramUs);
+    ++live_->counters.pagesProgrammed;
     afterPageProgrammed();
     return setup.length;
 }
 
 bool Camera::readFaultStrikes(uint32_t address, uint32_t length) {
-    Faults& faults = state_.faults;
+    const Faults& faults = state_->faults;
     if (faults.failReadAt < 0) return false;
     const uint64_t page = static_cast<uint64_t>(faults.failReadAt) / kPageSize;
     if (address / kPageSize > page || (uint64_t{address} + length - 1) / kPageSize < page) return false;
     if (faults.failReadAfter == 0) return true;
-    --faults.failReadAfter;
+    --state_.edit().faults.failReadAfter;
     return false;
 }
 
@@ -97,16 +97,16 @@ int Camera::handleFlashErase(const SetupPacket& setup, uint8_t* data) {
     const uint32_t address = flashAddress(setup);
     if (!flashWritable() || address >= flash_.size()) return veltrion::kUsbErrorPipe;
     uint32_t sectorSize = kSector4K;
-    uint32_t eraseUs = state_.timing.erase4kUs;
-    uint64_t* counter = &state_.counters.sectorsErased4k;
+    uint32_t eraseUs = state_->timing.erase4kUs;
+    uint64_t* counter = &live_->counters.sectorsErased4k;
     if (setup.request == vreq::kFlashErase64K) {
         sectorSize = kSector64K;
-        eraseUs = state_.timing.erase64kUs;
-        counter = &state_.counters.sectorsErased64k;
+        eraseUs = state_->timing.erase64kUs;
+        counter = &live_->counters.sectorsErased64k;
     } else if (setup.request == vreq::kFlashErase32K) {
         sectorSize = kSector32K;
-        eraseUs = state_.timing.erase32kUs;
-        counter = &state_.counters.sectorsErased32k;
+        eraseUs = state_->timing.erase32kUs;
+        counter = &live_->counters.sectorsErased32k;
     }
     const int result = acknowledge(setup, data);
     if (result < 0) return result;
@@ -132,35 +132,35 @@ int Camera::handleSpiMode(const SetupPacket& setup, uint8_t* data) {
     if (setup.request == vreq::kSpiModeEnter && isV3Group() && setup.index != kSpiModeIndexV3)
         return veltrion::kUsbErrorPipe;
     const int result = acknowledge(setup, data);
-    if (result >= 0) state_.run.spiMode = setup.request == vreq::kSpiModeEnter;
+    const bool spiMode = setup.request == vreq::kSpiModeEnter;
+    if (result >= 0 && state_->run.spiMode != spiMode) state_.edit().run.spiMode = spiMode;
     return result;
 }
 
 int Camera::handleLed(const SetupPacket& setup, uint8_t* data) {
     if (setup.value != kLedOff && setup.value != kLedOn) return veltrion::kUsbErrorPipe;
     const int result = acknowledge(setup, data);
-    if (result >= 0) state_.run.led = setup.value == kLedOn;
+    if (result >= 0) live_->led = setup.value == kLedOn;
     return result;
 }
 
 void Camera::afterPageProgrammed() {
-    uint32_t& remaining = state_.faults.powerLossAfterPages;
-    if (remaining == 0 || --remaining > 0) return;
+    if (state_->faults.powerLossAfterPages == 0 || --state_.edit().faults.powerLossAfterPages > 0) return;
     losePower();
 }
 
 bool Camera::eraseCutByPowerLoss() {
-    uint32_t& remaining = state_.faults.powerLossDuringErase;
-    return remaining != 0 && --remaining == 0;
+    return state_->faults.powerLossDuringErase != 0 && --state_.edit().faults.powerLossDuringErase == 0;
 }
 
 void Camera::losePower() {
     // The power fails: the fault is spent, and the camera is off the bus
     // until it is plugged in again.
     const BusView before = busViewLocked();
-    state_.bus.powerLost = true;
-    state_.run.spiMode = false;
-    state_.run.led = false;
+    CameraState& state = state_.edit();
+    state.bus.powerLost = true;
+    state.run.spiMode = false;
+    live_->led = false;
     live_->busyUntil = {};
     leaveBusLocked(before, 0);
 }

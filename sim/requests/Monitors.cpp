@@ -43,10 +43,10 @@ int Camera::handleMonitorData(const SetupPacket& setup, uint8_t* data) {
 int Camera::handleMonitorSelect(const SetupPacket& setup, uint8_t* data) {
     MonitorSelection& selection = monitorSelectionLocked();
     if (setup.value == face::kRoiModeValue) {
-        const FaceState& face = state_.face;
+        const FaceState& face = state_->face;
         const bool supported =
             face.roiSupport == RoiSupport::Auto
-                ? veltrion::getFwGroupFromVidPid(state_.identity.vendorId, state_.identity.productId) == kRoiGroup
+                ? veltrion::getFwGroupFromVidPid(state_->identity.vendorId, state_->identity.productId) == kRoiGroup
                 : face.roiSupport == RoiSupport::Yes;
         const std::array<uint8_t, 1> reply{supported ? kRoiSupported : kRoiUnsupported};
         const int result = replyIn(setup, data, reply);
@@ -54,7 +54,7 @@ int Camera::handleMonitorSelect(const SetupPacket& setup, uint8_t* data) {
         return result;
     }
     if (setup.value >= face::kIspCount) return veltrion::kUsbErrorPipe;
-    const std::array<uint8_t, 1> reply{state_.face.ispSelectReply};
+    const std::array<uint8_t, 1> reply{state_->face.ispSelectReply};
     const int result = replyIn(setup, data, reply);
     if (result >= 0 && reply[0] == kIspSelected) {
         selection.isp = setup.value;
@@ -66,13 +66,13 @@ int Camera::handleMonitorSelect(const SetupPacket& setup, uint8_t* data) {
 int Camera::handleMonitorRead(const SetupPacket& setup, uint8_t* data) {
     if (setup.value != 0) return veltrion::kUsbErrorPipe;
     MonitorSelection& selection = monitorSelectionLocked();
-    FaceState& face = state_.face;
+    const FaceState& face = state_->face;
     if (setup.length == face::kRoiLength) {
         if (!selection.roiMode) return veltrion::kUsbErrorPipe;
         RoiStep step;
         if (!face.roi.empty()) {
             step = face.roi[std::min<size_t>(face.roiNext, face.roi.size() - 1)];
-            if (face.roiNext + 1 < face.roi.size()) ++face.roiNext;
+            if (face.roiNext + 1 < face.roi.size()) ++state_.edit().face.roiNext;
         }
         if (step.kind == RoiStep::Kind::Stall) return veltrion::kUsbErrorPipe;
         // Presence byte, then start X and end X.

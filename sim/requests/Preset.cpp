@@ -69,8 +69,9 @@ int Camera::handlePreset(const SetupPacket& setup, uint8_t* data) {
     const std::array<uint8_t, 1> reply{kAccepted};
     const int result = replyIn(setup, data, reply);
     if (result < 0) return result;
-    runPreset(state_, type, action, button);
-    state_.run.lastPreset = word;
+    CameraState& state = state_.edit();
+    runPreset(state, type, action, button);
+    state.run.lastPreset = word;
     return result;
 }
 

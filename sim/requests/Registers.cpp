@@ -30,7 +30,7 @@ int Camera::handleRegister(const SetupPacket& setup, uint8_t* data) {
             ok = setup.value == reg::kReadValueSensor && answer(live_->registers.readSensor(setup.index));
             break;
         case reg::kWriteSensor:
-            ok = live_->registers.writeSensor(setup.index, setup.value, state_.run.sensorTempC);
+            ok = live_->registers.writeSensor(setup.index, setup.value, state_->run.sensorTempC);
             break;
         default: break;
     }

@@ -13,15 +13,15 @@ namespace vreq = veltrion::vreq;
 int Camera::handleSelfTest(const SetupPacket& setup, uint8_t* data) {
     // A self-test starts a new round: the next text read gives a first part.
     live_->ispInfoReads.fill(0);
-    return replyIn(setup, data, selfTestReply(state_.selfTest));
+    return replyIn(setup, data, selfTestReply(state_->selfTest));
 }
 
 int Camera::handleIspInfo(const SetupPacket& setup, uint8_t* data) {
     const size_t isp = static_cast<size_t>(setup.request - vreq::kIspInfo0);
     if (isp >= live_->ispInfoReads.size()) return veltrion::kUsbErrorPipe;
     const size_t part = live_->ispInfoReads[isp]++ % veltrion::selftest::kIspInfoParts;
-    const std::string text = ispInfoText(state_.selfTest, isp, state_.running.isp.version);
-    return replyIn(setup, data, ispInfoPart(text, part, state_.selfTest.ispInfoEnd));
+    const std::string text = ispInfoText(state_->selfTest, isp, state_->running.isp.version);
+    return replyIn(setup, data, ispInfoPart(text, part, state_->selfTest.ispInfoEnd));
 }
 
 }  // namespace camsim

@@ -39,16 +39,16 @@ void writeEntry(std::array<uint8_t, vreq::kVersionBlockSize>& block, uint16_t en
 }  // namespace
 
 int Camera::handleSystemLoaded(const SetupPacket& setup, uint8_t* data) {
-    if (state_.faults.refuseSystemLoaded) return veltrion::kUsbErrorPipe;
-    bool loaded = state_.running.allValid();
-    if (state_.run.systemLoaded == SystemLoadedOverride::On) loaded = true;
-    if (state_.run.systemLoaded == SystemLoadedOverride::Off) loaded = false;
+    if (state_->faults.refuseSystemLoaded) return veltrion::kUsbErrorPipe;
+    bool loaded = state_->running.allValid();
+    if (state_->run.systemLoaded == SystemLoadedOverride::On) loaded = true;
+    if (state_->run.systemLoaded == SystemLoadedOverride::Off) loaded = false;
     const uint8_t reply[1] = {static_cast<uint8_t>(loaded ? 1 : 0)};
     return replyIn(setup, data, reply);
 }
 
 int Camera::handleFpgaLoaded(const SetupPacket& setup, uint8_t* data) {
-    const uint8_t reply[1] = {static_cast<uint8_t>(state_.running.fpga.valid ? 1 : 0)};
+    const uint8_t reply[1] = {static_cast<uint8_t>(state_->running.fpga.valid ? 1 : 0)};
     return replyIn(setup, data, reply);
 }
 
@@ -59,16 +59,16 @@ int Camera::handleQuery(const SetupPacket& setup, uint8_t* data) {
         case face::kQuerySensitivity: return handleFaceSensitivity(setup, data);
         case face::kQueryFaceBox: return handleFaceBox(setup, data);
         case vreq::kQueryUsbType: {
-            const uint8_t reply[1] = {static_cast<uint8_t>(state_.run.usbType)};
+            const uint8_t reply[1] = {static_cast<uint8_t>(state_->run.usbType)};
             return replyIn(setup, data, reply);
         }
         case vreq::kQueryExternalPower: {
-            const uint8_t reply[1] = {static_cast<uint8_t>(state_.run.externalPower)};
+            const uint8_t reply[1] = {static_cast<uint8_t>(state_->run.externalPower)};
             return replyIn(setup, data, reply);
         }
         case vreq::kQueryStreaming: {
             if (setup.value != vreq::kQueryStreamingValue) return veltrion::kUsbErrorPipe;
-            const uint8_t reply[1] = {static_cast<uint8_t>(state_.run.streaming ? vreq::kStreamingActive : 0)};
+            const uint8_t reply[1] = {static_cast<uint8_t>(state_->run.streaming ? vreq::kStreamingActive : 0)};
             return replyIn(setup, data, reply);
         }
         case vreq::kQueryComponentChecksum: return handleComponentChecksum(setup, data);
@@ -80,10 +80,10 @@ int Camera::handleQuery(const SetupPacket& setup, uint8_t* data) {
 
 int Camera::handleVersionBlock(const SetupPacket& setup, uint8_t* data) {
     std::array<uint8_t, vreq::kVersionBlockSize> block{};
-    writeEntry(block, vreq::kVersionEntryFx3, state_.running.fx3);
-    writeEntry(block, vreq::kVersionEntryFpga, state_.running.fpga);
-    writeEntry(block, vreq::kVersionEntryAudio, state_.running.audio);
-    writeEntry(block, vreq::kVersionEntryIsp, state_.running.isp);
+    writeEntry(block, vreq::kVersionEntryFx3, state_->running.fx3);
+    writeEntry(block, vreq::kVersionEntryFpga, state_->running.fpga);
+    writeEntry(block, vreq::kVersionEntryAudio, state_->running.audio);
+    writeEntry(block, vreq::kVersionEntryIsp, state_->running.isp);
     return replyIn(setup, data, block);
 }
 
@@ -92,10 +92,10 @@ int Camera::handleReset(const SetupPacket& setup, uint8_t* data) {
     const int result = acknowledge(setup, data);
     if (result < 0) return result;
     const BusView before = busViewLocked();
-    ++state_.counters.resets;
+    ++live_->counters.resets;
     live_->busyUntil = {};
     bootLocked();
-    leaveBusLocked(before, state_.timing.reenumerationMs);
+    leaveBusLocked(before, state_->timing.reenumerationMs);
     return result;
 }
 

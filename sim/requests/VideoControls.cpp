@@ -25,7 +25,7 @@ int Camera::videoControlGet(uint64_t enumeration, veltrion::VideoControlId id, i
     if (!videoFunctionLocked(enumeration)) return -ENODEV;
     const VideoControlInfo* control = findVideoControl(id);
     if (!control) return -EINVAL;
-    value = videoControlValue(state_.video, *control);
+    value = videoControlValue(state_->video, *control);
     return 0;
 }
 
@@ -41,10 +41,10 @@ int Camera::videoControlSetLocked(veltrion::VideoControlId id, int32_t value) {
     if (!control) return -EINVAL;
     if (control->automaticSwitch) {
         const VideoControlInfo* automatic = findVideoControl(*control->automaticSwitch);
-        if (automatic && videoControlValue(state_.video, *automatic) != 0) return -EBUSY;
+        if (automatic && videoControlValue(state_->video, *automatic) != 0) return -EBUSY;
     }
-    state_.video.controls[control->name] = fitToRange(control->range, value);
-    ++state_.counters.controlWrites;
+    state_.edit().video.controls[control->name] = fitToRange(control->range, value);
+    ++live_->counters.controlWrites;
     return 0;
 }
 
