@@ -1,9 +1,14 @@
 // The camera as the vendor channel sees it through the port: listing,
 // opening, descriptors, queries, reset, and state that outlives a process.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 
+#include "LiveState.h"
+#include "MappedFile.h"
 #include "SimError.h"
 #include "SimFixture.h"
 #include "base/ByteLayout.h"
@@ -178,6 +183,24 @@ TEST_F(PortTest, RemovedCameraIsGoneForOpenHandles) {
     EXPECT_THROW(bus->find("cam0"), SimError);
     bus->add("cam0");  // the name can be used again
     EXPECT_EQ(systemLoaded(*open("cam0")), 1);
+}
+
+// A program that dies in the middle of a request leaves the camera to the
+// next one: the state lock it held is handed on.
+TEST_F(PortTest, ProgramDyingMidRequestLeavesTheCameraUsable) {
+    bus->add("cam0");
+    auto handle = open("cam0");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        MappedFile live(dir / "cam0" / "live.bin", sizeof(LiveState));
+        reinterpret_cast<LiveState*>(live.bytes().data())->stateMutex.lock();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(systemLoaded(*handle), 1);
+    EXPECT_EQ(bus->stats("cam0").at("transfers-0xdf"), 1u);
 }
 
 TEST_F(PortTest, StateOutlivesTheProcess) {
