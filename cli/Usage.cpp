@@ -22,6 +22,7 @@ void usage(const char* programName) {
     std::printf("             -i <num> - Display the <num>TH connected camera device self-testing information\n");
     std::printf("                      ***WARNING***: using this option (-s) will set the camera to SPI mode, and reboot of the camera is required afterward.\n");
     std::printf("             -o <path to log file> - Use this option to also save the log messages to the given file.\n");
+    std::printf("             --record <path to recording file> - Use this option to also record every exchange with the cameras into the given file.\n");
     std::printf("             -g <num> <fid1> <fid1 len> [<fid2> <fid1 len> ...] - return a current feature id values in the <num>TH connected camera\n");
     std::printf("             -g all <fid1> <fid1 len> [<fid2> <fid1 len> ...]  - return a current feature id values in all the connected cameras\n");
     std::printf("             -m <num> <addr> <length> - return the <length> bytes of data at the given <addr> in EEPROM of the <num>TH connected camera\n");

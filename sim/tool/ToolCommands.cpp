@@ -36,7 +36,10 @@ constexpr const char* kUsage =
     "                          selftest-status S or S0,..,S5 and selftest-rev R or R0,..,R5 (hex;\n"
     "                          fpga, fx3, isp0, isp1, isp2, ddr), isp-info-0 .. isp-info-2 TEXT|default\n"
     "                          (up to 512 bytes, read in two parts), isp-info-end zero|none,\n"
-    "                          serial-answer TEXT|default (the serial string descriptor's text))\n"
+    "                          serial-answer TEXT|default (the serial string descriptor's text),\n"
+    "                          runtime-switches 0|1 (the framing and enhancement controls are there),\n"
+    "                          checksum-ms T or T0,..,T5 (summing time by component type),\n"
+    "                          page-program-us N, lut erased|factory (the lookup table in flash))\n"
     "  fault NAME KEY VALUE   (refuse-df, refuse-c1, refuse-checksum, checksum-inconsistent,\n"
     "                          busy-stuck, ram-readback-corrupt 0|1; power-loss-after-pages N;\n"
     "                          short-reply REQ:N (the next N IN replies to REQ come short);\n"
@@ -48,6 +51,8 @@ constexpr const char* kUsage =
     "                [--fx3-size BYTES] [--audio-size BYTES] [--isp-size BYTES]\n"
     "                [--bootloader-size BYTES] [--backup-fx3-size BYTES]\n"
     "                [--lut SERIAL]...   (component files for -c; prints the -c arguments)\n"
+    "  recording show|pcap|mask FILE [OUT]  (list a recording; write its vendor transfers as a\n"
+    "                          usbmon capture; replace its serials and unit data)\n"
     "DIR defaults to $VELTRION_SIM.\n";
 
 // Counters printed first, in this order; the rest follow by name.

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kFailure = 255;  // exit status -1 as the shell sees it
-constexpr size_t kUsageLines = 55;  // with the line of -p all --jobs
+constexpr size_t kUsageLines = 56;  // with the lines of -p all --jobs and --record
 const std::string kToolPath = VELTRION_BIN_DIR "/VemtoK4UtilsExe";
 const std::string kUsageStart = "Usage: " + kToolPath + " <action arg> <arguments for given action arg>\n";
 const std::string kVendorChannelLine = "Using channel: Veltrion-C\n";
@@ -46,12 +46,12 @@ TEST(ConsoleFrontEnd, UsageTextHasItsLinesAndNamesTheProgram) {
     EXPECT_EQ(lines[3],
               "             -b - Check number of broken \"WestBridge\" Veltrion2 is presence in the system");
     EXPECT_EQ(lines[8], "             -p all [-f] --jobs <N> - the same as -p all, updating up to N cameras at once");
-    EXPECT_EQ(lines[21],
+    EXPECT_EQ(lines[22],
               "             --write-calib <num> <arg file> - write V2s calib params given by the <arg file>, "
               "where <arg file> is \":\" seperated key value pair per line");
-    EXPECT_EQ(lines[38], "To check number of camera(s) is(are) in unbootable state: " + kToolPath + " -b ");
-    EXPECT_EQ(lines[47], "To create a unified image file : " + kToolPath + " -uni <image1> <image2> ... <output image file>");
-    EXPECT_EQ(lines[54], "   " + kToolPath + " -g 0 3 3 4 3");
+    EXPECT_EQ(lines[39], "To check number of camera(s) is(are) in unbootable state: " + kToolPath + " -b ");
+    EXPECT_EQ(lines[48], "To create a unified image file : " + kToolPath + " -uni <image1> <image2> ... <output image file>");
+    EXPECT_EQ(lines[55], "   " + kToolPath + " -g 0 3 3 4 3");
 }
 
 TEST(ConsoleFrontEnd, MissingOrUnknownActionIsAUsageError) {
