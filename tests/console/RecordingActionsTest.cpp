@@ -128,7 +128,7 @@ TEST_F(RecordedRuns, AListingShowsEachExchangeAndSaysWhereARecordingEnds) {
     EXPECT_EQ(shown.status, 0) << shown.err;
     const auto lines = splitLines(shown.out);
     ASSERT_GT(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "recording by VemtoK4UtilsExe, format 1");
+    EXPECT_EQ(lines[0], "recording by VemtoK4UtilsExe, format 2");
     EXPECT_NE(lines[1].find("usb list  -> 0, 1 devices"), std::string::npos) << lines[1];
     EXPECT_NE(shown.out.find("usb control type df request c3 value 0x0001 index 0x0000 length 256  #1 -> 256 ["), std::string::npos)
         << shown.out;

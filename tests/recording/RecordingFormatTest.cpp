@@ -186,12 +186,14 @@ TEST(RecordingFile, ACutOrChangedFileIsRefusedAndItsReadablePartKept) {
 }
 
 TEST(RecordingFile, AnotherVersionOrKindIsNotGuessedAt) {
-    Recording recording = everyKind();
-    recording.header.version = 2;
+    std::string later = content(everyKind());
+    const size_t versionAt = sizeof kMagic - 1;
+    ASSERT_EQ(later[versionAt], 2);
+    later[versionAt] = 3;
     Recording read;
     std::string error;
-    EXPECT_FALSE(decode(content(recording), read, error));
-    EXPECT_EQ(error, "format version 2 is not supported (this program reads 1)");
+    EXPECT_FALSE(decode(later, read, error));
+    EXPECT_EQ(error, "format version 3 is not supported (this program reads 1 to 2)");
 
     std::string bytes = content(everyKind());
     std::string header;
@@ -199,6 +201,28 @@ TEST(RecordingFile, AnotherVersionOrKindIsNotGuessedAt) {
     bytes[header.size()] = 0x55;  // the first exchange's kind
     EXPECT_FALSE(decode(bytes, read, error));
     EXPECT_NE(error.find("unknown exchange kind 85"), std::string::npos) << error;
+}
+
+TEST(RecordingFile, AVersionOneRecordingIsStillRead) {
+    // Version 1 stored a clock reading as it was, not as its distance from
+    // its record's time: an open at 2 ms, then a reading of 5 ms.
+    const std::vector<uint8_t> v1Bytes = {
+        'V', 'E', 'L', 'T', 'R', 'E', 'C', 1, 1, 'p', 0,  // header: version 1, program "p", start 0
+        0x02, 0xD0, 0x0F, 1, 'u', 0, 1,                   // usb open at 2000 us
+        0x30, 0, 1, 0xC0, 0x96, 0xB1, 0x02,               // its clock reading, 5,000,000 ns
+        0x7F, 0};
+    const std::string v1(v1Bytes.begin(), v1Bytes.end());
+    Recording read;
+    std::string error;
+    ASSERT_TRUE(decode(v1, read, error)) << error;
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.header.version, 1u);
+    EXPECT_EQ(read.records[1].clockNanos, 5'000'000u);
+    // Written again, it is the current version and reads back the same.
+    Recording again;
+    ASSERT_TRUE(decode(content(read), again, error)) << error;
+    EXPECT_EQ(again.header.version, kFormatVersion);
+    EXPECT_EQ(again.records[1].clockNanos, 5'000'000u);
 }
 
 TEST(RecordingFile, DataOrACountTheRecordCannotHoldIsRefused) {

@@ -1,5 +1,6 @@
 #include "RecordingFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -53,6 +54,8 @@ void putEntries(std::string& out, const std::vector<Entry>& entries, PutEntry pu
 
 // ---- reading: every read is checked against what is left ----
 
+int64_t zigzagDecoded(uint64_t raw) { return static_cast<int64_t>(raw >> 1) ^ -static_cast<int64_t>(raw & 1); }
+
 class Cursor {
 public:
     Cursor(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
@@ -81,7 +84,7 @@ public:
     bool signedValue(int32_t& value) {
         uint64_t raw = 0;
         if (!varint(raw)) return false;
-        const int64_t decoded = static_cast<int64_t>(raw >> 1) ^ -static_cast<int64_t>(raw & 1);
+        const int64_t decoded = zigzagDecoded(raw);
         if (decoded < std::numeric_limits<int32_t>::min() || decoded > std::numeric_limits<int32_t>::max())
             return false;
         value = static_cast<int32_t>(decoded);
@@ -147,7 +150,29 @@ private:
     size_t offset_ = 0;
 };
 
-void encodeBody(const ExchangeRecord& r, std::string& out) {
+// Nanoseconds in a recorded microsecond.
+constexpr uint64_t kNanosPerMicro = 1000;
+
+// A clock reading is stored as how far it lies before the time of its own
+// record (which the reader has from the time differences): a few hundred
+// nanoseconds that compress well, where the reading itself would not.
+int64_t readingBehind(uint64_t recordMicros, uint64_t clockNanos) {
+    return static_cast<int64_t>(recordMicros * kNanosPerMicro - clockNanos);  // modular, then as signed
+}
+
+// The reading back from its distance; false when no reading lies there.
+bool readingFromBehind(uint64_t recordMicros, int64_t behind, uint64_t& clockNanos) {
+    if (recordMicros > std::numeric_limits<uint64_t>::max() / kNanosPerMicro) return false;
+    const uint64_t recordNanos = recordMicros * kNanosPerMicro;
+    const uint64_t distance = behind < 0 ? 0 - static_cast<uint64_t>(behind) : static_cast<uint64_t>(behind);
+    if (behind >= 0 ? distance > recordNanos : distance > std::numeric_limits<uint64_t>::max() - recordNanos)
+        return false;
+    clockNanos = behind >= 0 ? recordNanos - distance : recordNanos + distance;
+    return true;
+}
+
+// timeMicros: the record's time as the reader will see it.
+void encodeBody(const ExchangeRecord& r, uint64_t timeMicros, std::string& out) {
     switch (r.kind) {
         case RecordKind::UsbList:
             putSigned(out, r.result);
@@ -238,7 +263,7 @@ void encodeBody(const ExchangeRecord& r, std::string& out) {
             break;
         case RecordKind::ClockReading:
             putVarint(out, r.previous);
-            putVarint(out, r.clockNanos);
+            putSigned(out, readingBehind(timeMicros, r.clockNanos));
             break;
         case RecordKind::End:
             break;
@@ -296,6 +321,7 @@ bool decodeBody(Cursor& in, ExchangeRecord& r) {
                 return true;
             });
         case RecordKind::ClockReading:
+            // The raw field; decodeRecording turns it into the reading.
             return in.unsignedValue(r.previous) && in.varint(r.clockNanos);
         case RecordKind::End:
             return true;
@@ -331,15 +357,17 @@ bool knownKind(uint8_t code) {
 
 void encodeHeader(const RecordingHeader& header, std::string& out) {
     out.append(kMagic, kMagicSize);
-    putVarint(out, header.version);
+    putVarint(out, kFormatVersion);  // what is written is always the current encoding
     putString(out, header.program);
     putVarint(out, header.startedUnix);
 }
 
 void encodeRecord(const ExchangeRecord& record, uint64_t previousMicros, std::string& out) {
     putByte(out, static_cast<uint8_t>(record.kind));
-    putVarint(out, record.timeMicros >= previousMicros ? record.timeMicros - previousMicros : 0);
-    encodeBody(record, out);
+    // Records of several threads may end out of order; time never goes back.
+    const uint64_t timeMicros = std::max(record.timeMicros, previousMicros);
+    putVarint(out, timeMicros - previousMicros);
+    encodeBody(record, timeMicros, out);
 }
 
 bool decodeRecording(const uint8_t* bytes, size_t size, Recording& out, std::string& error) {
@@ -351,9 +379,9 @@ bool decodeRecording(const uint8_t* bytes, size_t size, Recording& out, std::str
     }
     in.skip(kMagicSize);
     const bool versionRead = in.unsignedValue(out.header.version);
-    if (versionRead && out.header.version != kFormatVersion) {
+    if (versionRead && (out.header.version < kOldestFormatVersion || out.header.version > kFormatVersion)) {
         error = "format version " + std::to_string(out.header.version) + " is not supported (this program reads " +
-                std::to_string(kFormatVersion) + ")";
+                std::to_string(kOldestFormatVersion) + " to " + std::to_string(kFormatVersion) + ")";
         return false;
     }
     if (!versionRead || !in.text(out.header.program) || !in.varint(out.header.startedUnix)) {
@@ -383,6 +411,13 @@ bool decodeRecording(const uint8_t* bytes, size_t size, Recording& out, std::str
         }
         time += delta;
         record.timeMicros = time;
+        // Version 1 stored the reading itself.
+        if (record.kind == RecordKind::ClockReading && out.header.version >= 2 &&
+            !readingFromBehind(time, zigzagDecoded(record.clockNanos), record.clockNanos)) {
+            error = "damaged at exchange " + std::to_string(out.records.size() + 1) + " (byte " +
+                    std::to_string(start) + "): a clock reading out of range";
+            return false;
+        }
         if (record.kind == RecordKind::End) break;
         out.records.push_back(std::move(record));
     }

@@ -17,7 +17,9 @@
 namespace veltrion::recording {
 
 inline constexpr char kMagic[] = "VELTREC";  // 7 bytes, no NUL in the file
-inline constexpr uint32_t kFormatVersion = 1;
+// Written: 2. Read: 1 too (it stored clock readings as they were).
+inline constexpr uint32_t kFormatVersion = 2;
+inline constexpr uint32_t kOldestFormatVersion = 1;
 
 struct RecordingHeader {
     uint32_t version = kFormatVersion;
